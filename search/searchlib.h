@@ -1,0 +1,24 @@
+#pragma once
+
+// The device search library's entry calls. The library is a process-wide singleton:
+// InitSearchLib once, SendMessage for every search, ExitSearchLib at the end, all from one thread.
+
+#include "search/deviceinfo.h"
+#include "search/searchrequest.h"
+
+// Receives every device a worker reports, on that worker's receive thread, one call at a time.
+// record points at a copy that lives only for the call; handle is the worker's port.
+using FindDeviceCallback = int (*)(deviceinfo* record, int handle);
+
+// Opens the log (silent unless logSwitch and logLocation), stores the callback and starts the
+// broadcast worker (port 67), the SSDP worker (port 1900) and, with interfaceSwitch, one
+// worker per local IPv4 address (ports 1530, 1550, ...). Always returns 0.
+int InitSearchLib(FindDeviceCallback callback, bool logSwitch, const char* logLocation,
+                  bool interfaceSwitch);
+
+// Sends one search through every worker; pdhcp is a SearchRequest, or null for the default one.
+// Always returns 0.
+int SendMessage(void* pdhcp);
+
+// Tells every worker to stop and writes the log's closing line; does not wait for the threads.
+void ExitSearchLib();
