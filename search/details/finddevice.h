@@ -1,0 +1,18 @@
+#pragma once
+
+#include <boost/thread/mutex.hpp>
+
+#include "search/deviceinfo.h"
+#include "search/searchlib.h"
+
+// The one path by which a found device leaves the library. Every worker calls OnFindDevice on
+// its own receive thread; findDeviceMutex lets one report at a time through to the callback.
+extern boost::mutex findDeviceMutex;
+
+// Stores the application's callback; InitSearchLib calls it before any worker starts.
+// Null means nobody listens: reports are then logged and dropped.
+void SetFindDeviceCallback(FindDeviceCallback callback);
+
+// Copies the record and hands the copy, with the reporting worker's port, to the stored
+// callback under findDeviceMutex. size is what the workers pass (240) and is not consulted.
+void OnFindDevice(const deviceinfo* record, int size, int nPort);

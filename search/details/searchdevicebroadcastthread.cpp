@@ -1,0 +1,76 @@
+#include "search/details/searchdevicebroadcastthread.h"
+
+#include <cstring>
+#include <exception>
+
+#include <boost/asio/socket_base.hpp>
+
+#include "log/searchlog.h"
+#include "search/details/broadcastparser.h"
+#include "search/details/finddevice.h"
+#include "search/searchrequest.h"
+
+namespace asio = boost::asio;
+using asio::ip::udp;
+
+namespace {
+
+constexpr unsigned short kRequestPort = 68;
+
+}  // namespace
+
+void CSearchDeviceBroadcastThread::CreateWorkThread() {
+    WriteSearchLog("SendThread %d : Create Search Device Work Thread ", nPort);
+    try {
+        udpSocket.open(udp::v4());
+        udpSocket.set_option(asio::socket_base::broadcast(true));
+        udpSocket.bind(
+            udp::endpoint(asio::ip::address_v4::any(), static_cast<unsigned short>(nPort)));
+        StartWorkThread();
+    } catch (const std::exception& e) {
+        CloseSocket();
+        WriteSearchLog("SendThread %d : Create Search Device Work Thread Error : %s   ", nPort,
+                       e.what());
+    }
+}
+
+int CSearchDeviceBroadcastThread::SendSearchCommand(void* request) {
+    WriteSearchLog("SendThread %d : Send Broadcast Search Command  ", nPort);
+    SearchRequest fallback = DefaultSearchRequest();
+    const void* record = request != nullptr ? request : &fallback;
+    try {
+        SendDatagram(record, sizeof(SearchRequest),
+                     udp::endpoint(asio::ip::address_v4::broadcast(), kRequestPort));
+    } catch (const std::exception& e) {
+        WriteSearchLog("SendThread %d : Send Broadcast Search Error : %s   ", nPort, e.what());
+    }
+    return 0;
+}
+
+void CSearchDeviceBroadcastThread::HandleReceive(char* data, int length, std::string& fromIp) {
+    if (length != static_cast<int>(sizeof(SearchRequest))) return;
+    WriteSearchLog("SendThread %d : Handle Broadcast Recive Information  ", nPort);
+    deviceinfo record;
+    SearchRequest answer;
+    std::memcpy(&answer, data, sizeof answer);
+    if (answer.cmd != kSearchAnswerCmd) {
+        WriteSearchLog("SendThread %d : Recive IP : %s is not Device ", nPort, fromIp.c_str());
+        return;
+    }
+    CopyDeviceField(record.ip, fromIp.c_str());
+    ParseBroadcastInfo(answer, record);
+
+    bool isNew;
+    {
+        boost::mutex::scoped_lock lock(lastDeviceMutex);
+        isNew = !record.compare(lastDevice);
+        if (isNew) lastDevice = record;
+    }
+    if (!isNew) {
+        WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Fail ", nPort);
+        return;
+    }
+    WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Success ", nPort);
+    // Outside the worker's lock: the callback may take its time under the dispatch mutex.
+    OnFindDevice(&record, static_cast<int>(sizeof record), nPort);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "search/details/searchdevicethread.h"
+
+// Broadcast search worker: sends the 148-byte SearchRequest to 255.255.255.255:68 from its
+// socket on port 67 and reports the devices' 148-byte answers. An answer equal to the last
+// report is not reported again until ClearLastDevice.
+class CSearchDeviceBroadcastThread : public CSearchDeviceThread {
+public:
+    void CreateWorkThread() override;
+    // request is a SearchRequest, sent unchanged; null sends the default request.
+    int SendSearchCommand(void* request) override;
+    void HandleReceive(char* data, int length, std::string& fromIp) override;
+};
