@@ -15,7 +15,7 @@ using asio::ip::udp;
 
 CSearchDeviceThread::CSearchDeviceThread()
     : udpSocket(ioService), nPort(1530), testCount(0), bExitSock(false), bTestPort(false),
-      receiving(false) {}
+      receiving(false), threadActive(false) {}
 
 CSearchDeviceThread::~CSearchDeviceThread() = default;
 
@@ -43,11 +43,13 @@ void CSearchDeviceThread::CreateWorkThread() {
 
 void CSearchDeviceThread::StartWorkThread() {
     receiving = true;
+    threadActive = true;
     try {
         boost::thread worker(boost::bind(&CSearchDeviceThread::WorkThreadProc, this));
         worker.detach();
     } catch (...) {
         receiving = false;
+        threadActive = false;
         throw;
     }
 }
@@ -114,11 +116,14 @@ int CSearchDeviceThread::WorkThreadProc() {
 }
 
 void CSearchDeviceThread::FinishWorkThread() {
-    boost::mutex::scoped_lock lock(socketMutex);
-    // After a stop request the socket is the thread's to close; after a handler's error it
-    // stays open, as the worker stays registered, and ExitWorkThread closes it later.
-    if (bExitSock) CloseSocket();
-    receiving = false;
+    {
+        boost::mutex::scoped_lock lock(socketMutex);
+        // After a stop request the socket is the thread's to close; after a handler's error it
+        // stays open, as the worker stays registered, and ExitWorkThread closes it later.
+        if (bExitSock) CloseSocket();
+        receiving = false;
+    }
+    threadActive = false;
 }
 
 void CSearchDeviceThread::HandleReceive(char*, int, std::string&) {}

@@ -35,7 +35,7 @@ public:
     const std::string& LocalIP() const { return strIP; }
     bool ExitRequested() const { return bExitSock.load(); }
     // True from a successful thread start until the receive loop has ended.
-    bool WorkThreadRunning() const { return receiving.load(); }
+    bool WorkThreadRunning() const { return threadActive.load(); }
     deviceinfo LastDevice();
 
     static constexpr std::size_t kReceiveLength = 1024;
@@ -67,5 +67,8 @@ private:
 
     // Guards the socket's open state between the caller's thread and the receive thread.
     boost::mutex socketMutex;
-    std::atomic<bool> receiving;
+    // The receive thread owns the socket's closing while this is set (under socketMutex).
+    bool receiving;
+    // Cleared as the receive thread's very last access to the worker.
+    std::atomic<bool> threadActive;
 };
