@@ -1,0 +1,73 @@
+#include "search/details/localiplist.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "log/searchlog.h"
+
+namespace {
+
+LocalAddressSource& Source() {
+    static LocalAddressSource source = ReadSystemInterfaceAddresses;
+    return source;
+}
+
+}  // namespace
+
+bool ReadSystemInterfaceAddresses(std::vector<LocalInterfaceAddress>& addresses,
+                                  std::string& error) {
+    ifaddrs* first = nullptr;
+    if (::getifaddrs(&first) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    for (const ifaddrs* entry = first; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr) continue;
+        LocalInterfaceAddress item;
+        item.name = entry->ifa_name != nullptr ? entry->ifa_name : "";
+        item.family = entry->ifa_addr->sa_family;
+        item.up = (entry->ifa_flags & IFF_UP) != 0;
+        item.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
+        char text[INET6_ADDRSTRLEN] = {};
+        if (item.family == AF_INET) {
+            const auto* in = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+            ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
+        } else if (item.family == AF_INET6) {
+            const auto* in6 = reinterpret_cast<const sockaddr_in6*>(entry->ifa_addr);
+            ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
+        }
+        item.address = text;
+        addresses.push_back(std::move(item));
+    }
+    ::freeifaddrs(first);
+    return true;
+}
+
+void SetLocalAddressSource(LocalAddressSource source) {
+    Source() = source ? std::move(source) : LocalAddressSource(ReadSystemInterfaceAddresses);
+}
+
+void GetLocalIPList(std::vector<std::string>& list) {
+    list.clear();
+    WriteSearchLog("Get Current Local IP Info ");
+    std::vector<LocalInterfaceAddress> addresses;
+    std::string error;
+    bool listed = false;
+    try {
+        listed = Source()(addresses, error);
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    for (const LocalInterfaceAddress& entry : addresses) {
+        if (entry.family != AF_INET || !entry.up || entry.loopback) continue;
+        list.push_back(entry.address);
+        WriteSearchLog("Get Current Local IP, IP = %s  ", entry.address.c_str());
+    }
+    if (!listed) WriteSearchLog("Add To Mulitcast Group Error : %s   ", error.c_str());
+}

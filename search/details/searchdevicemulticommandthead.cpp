@@ -1,0 +1,31 @@
+#include "search/details/searchdevicemulticommandthead.h"
+
+#include <exception>
+
+#include "log/searchlog.h"
+#include "search/details/receivebuffer.h"
+
+namespace asio = boost::asio;
+using asio::ip::udp;
+
+void CSearchDeviceMultiCommandThead::CreateWorkThread() {
+    WriteSearchLog("SendThread %d : Create Search Device Work Thread   ", nPort);
+    try {
+        udpSocket.open(udp::v4());
+        // An invalid address text throws here and is retried like a failed bind.
+        const asio::ip::address_v4 local =
+            strIP.empty() ? asio::ip::address_v4::any() : asio::ip::make_address_v4(strIP);
+        udpSocket.bind(udp::endpoint(local, nPort));
+        EnlargeReceiveBuffer(udpSocket);
+        StartWorkThread();
+    } catch (const std::exception& e) {
+        CloseSocket();
+        WriteSearchLog("SendThread %d : Create Search Device Work Thread Error : %s   ", nPort,
+                       e.what());
+        if (bTestPort) HandleCreateWorkThreadError();
+    }
+}
+
+void CSearchDeviceMultiCommandThead::ExitWorkThread() {
+    CSearchDeviceThread::ExitWorkThread();
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "search/details/searchdevicemulticastthread.h"
+
+// SSDP search worker of one local IPv4 address: its socket is bound to (strIP, nPort), so its
+// M-SEARCH leaves from that address and the answers to it come back here. It never joins the
+// SSDP group; announcements are the shared SSDP worker's business. Retries on the following
+// ports like the SSDP worker when bTestPort is set.
+class CSearchDeviceMultiCommandThead : public CSearchDeviceMulticastThread {
+public:
+    void CreateWorkThread() override;
+    // Stops like the base worker: no group to leave.
+    void ExitWorkThread() override;
+};

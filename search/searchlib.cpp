@@ -1,0 +1,31 @@
+#include "search/searchlib.h"
+
+#include "log/searchlog.h"
+#include "search/details/finddevice.h"
+#include "search/details/searchthreadregistry.h"
+
+int InitSearchLib(FindDeviceCallback callback, bool logSwitch, const char* logLocation,
+                  bool interfaceSwitch) {
+    OpenSearchLog(logSwitch, logLocation);
+    SetFindDeviceCallback(callback);
+    SetInterfaceSearch(interfaceSwitch);
+    CreateSearchThreads(interfaceSwitch);
+    return 0;
+}
+
+int SendMessage(void* pdhcp) {
+    if (pdhcp == nullptr) {
+        WriteSearchLog("SendMessage : pdhcp is NULL ");
+        SearchRequest request = DefaultSearchRequest();
+        SendToAllThreads(&request);
+    } else {
+        WriteSearchLog("SendMessage : pdhcp is not NULL ");
+        SendToAllThreads(pdhcp);
+    }
+    return 0;
+}
+
+void ExitSearchLib() {
+    StopSearchThreads();
+    CloseSearchLog();
+}
