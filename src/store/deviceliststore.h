@@ -1,6 +1,10 @@
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "search/searchlib.h"
@@ -29,8 +33,14 @@ private:
     int HandleResult(deviceinfo* record, int handle);
     void AddDevice(deviceinfo record);
     void RemoveDevice(const deviceinfo& record);
+    void RebuildIndex();
 
     std::vector<deviceinfo> list;
+    // Position of the entry for each ip text. Entries never share an ip, and an entry equal to
+    // a report has the report's ip, so the entry with the report's ip is the only one that
+    // merging can pick: the index finds it without walking the list on every report.
+    std::unordered_map<std::string, std::size_t> positionByIp;
     std::mutex mutex;
-    FindDeviceCallback applicationCallback = nullptr;
+    // Written before the library starts its workers; atomic so a later InitSearch is safe too.
+    std::atomic<FindDeviceCallback> applicationCallback{nullptr};
 };

@@ -1,0 +1,124 @@
+#include "src/store/deviceliststore.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr std::int32_t kTypeAnswer = 1;
+constexpr std::int32_t kTypeAlive = 2;
+constexpr std::int32_t kTypeByebye = 4;
+
+// Text of a 32-byte field up to its terminator, or all 32 bytes when it has none.
+std::string FieldText(const char (&field)[32]) {
+    return std::string(field, strnlen(field, 32));
+}
+
+// Upper-cases the first 8 bytes, terminator or not, so that vendor names compare in one case.
+void UpperCaseVendorPrefix(char (&factory)[32]) {
+    for (int i = 0; i < 8; ++i) {
+        if (factory[i] >= 'a' && factory[i] <= 'z') factory[i] = static_cast<char>(factory[i] - 32);
+    }
+}
+
+// KORVANT with any suffix (or none) passes; TALIX3 only as the whole text.
+bool AcceptedVendor(const char (&factory)[32]) {
+    return std::strncmp(factory, "KORVANT", 8) == 0 || std::strncmp("TALIX3", factory, 7) == 0 ||
+           std::strncmp("KORVANT-GmbH", factory, 7) == 0;
+}
+
+void OverwriteEntry(deviceinfo& entry, const deviceinfo& report) {
+    std::strncpy(entry.id, report.id, sizeof entry.id);
+    std::strncpy(entry.ip, report.ip, sizeof entry.ip);
+    std::strncpy(entry.host, report.host, sizeof entry.host);
+    std::strncpy(entry.product, report.product, sizeof entry.product);
+    std::strncpy(entry.extra, report.extra, sizeof entry.extra);
+    std::strncpy(entry.osversion, report.osversion, sizeof entry.osversion);
+    std::strncpy(entry.factory, report.factory, sizeof entry.factory);
+    entry.lifetime = report.lifetime;
+    entry.type = report.type;
+}
+
+}  // namespace
+
+CDeviceListStore& CDeviceListStore::Instance() {
+    static CDeviceListStore store;
+    return store;
+}
+
+int CDeviceListStore::InitSearch(FindDeviceCallback callback, bool logSwitch,
+                                 const char* logLocation, bool interfaceSwitch) {
+    applicationCallback.store(callback);
+    return InitSearchLib(&CDeviceListStore::OnSearchResult, logSwitch, logLocation,
+                         interfaceSwitch);
+}
+
+int CDeviceListStore::SendSearch(SearchRequest* request) {
+    return SendMessage(request);
+}
+
+int CDeviceListStore::OnSearchResult(deviceinfo* record, int handle) {
+    return Instance().HandleResult(record, handle);
+}
+
+int CDeviceListStore::HandleResult(deviceinfo* record, int handle) {
+    deviceinfo copy;
+    std::memcpy(static_cast<void*>(&copy), record, sizeof copy);
+    if (copy.type == kTypeByebye) {
+        RemoveDevice(copy);
+    } else if (copy.type == kTypeAnswer || copy.type == kTypeAlive) {
+        AddDevice(copy);
+    }
+    // The store's mutex is released by now, so the application may read the list from here.
+    if (FindDeviceCallback callback = applicationCallback.load()) return callback(record, handle);
+    return 0;
+}
+
+void CDeviceListStore::AddDevice(deviceinfo record) {
+    UpperCaseVendorPrefix(record.factory);
+    // Bounded: a record handed in from outside the library need not carry a terminator.
+    std::printf("\nNewDeviceInfo.factory = %.32s\n", record.factory);
+    if (!AcceptedVendor(record.factory)) return;
+
+    std::lock_guard<std::mutex> lock(mutex);
+    std::string ip = FieldText(record.ip);
+    auto found = positionByIp.find(ip);
+    if (found == positionByIp.end()) {
+        list.push_back(record);
+        positionByIp.emplace(std::move(ip), list.size() - 1);
+        return;
+    }
+    deviceinfo& entry = list[found->second];
+    if (entry.compare(record)) {
+        entry.lifetime = record.lifetime;
+    } else {
+        OverwriteEntry(entry, record);
+    }
+}
+
+void CDeviceListStore::RemoveDevice(const deviceinfo& record) {
+    std::lock_guard<std::mutex> lock(mutex);
+    for (auto entry = list.begin(); entry != list.end(); ++entry) {
+        if (std::strncmp(entry->id, record.id, sizeof entry->id) == 0) {
+            list.erase(entry);
+            RebuildIndex();
+            return;
+        }
+    }
+}
+
+void CDeviceListStore::RebuildIndex() {
+    positionByIp.clear();
+    for (std::size_t i = 0; i < list.size(); ++i) positionByIp.emplace(FieldText(list[i].ip), i);
+}
+
+void CDeviceListStore::CopyDeviceList(std::vector<deviceinfo>& destination) {
+    std::lock_guard<std::mutex> lock(mutex);
+    destination = list;
+}
+
+void CDeviceListStore::ClearDeviceList() {
+    std::lock_guard<std::mutex> lock(mutex);
+    list.clear();
+    positionByIp.clear();
+}
