@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The application's own diagnostic lines: one plain line each on standard error, apart from the
+// search library's log file. Safe from any thread.
+void ConsoleLog(const QString& line);

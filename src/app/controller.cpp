@@ -1,0 +1,222 @@
+#include "src/app/controller.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "src/app/captionfont.h"
+#include "src/app/consolelog.h"
+#include "src/app/datapair.h"
+#include "src/app/devicetablemodel.h"
+#include "src/app/deviceurl.h"
+#include "src/app/languagefile.h"
+#include "src/app/parseoperation.h"
+#include "src/store/deviceliststore.h"
+
+namespace {
+
+// Ticks in one search window: the countdown shows 10 down to 0, then the buttons come on.
+constexpr int kSearchTicks = 11;
+constexpr int kTickMilliseconds = 1000;
+
+// Keeps the log line readable and free of control characters whatever the device sent.
+QString Printable(const QString& text) {
+    QString shown;
+    for (const QChar c : text) shown += c.isPrint() ? c : QChar(u'?');
+    return shown;
+}
+
+}  // namespace
+
+Controller::Controller(QObject* parent) : QObject(parent) {}
+
+Controller::~Controller() = default;
+
+void Controller::setOutlets(const Outlets& outlets) {
+    ui = outlets;
+}
+
+void Controller::setLaunchOptions(const LaunchOptions& launchOptions) {
+    options = launchOptions;
+}
+
+void Controller::awakeFromNib() {
+    device.clear();
+
+    const QString current = options.appleLanguages.value(0);
+    ConsoleLog(QStringLiteral("current=%1").arg(current));
+    const QString path =
+        PathForResource(options.resourceDirs, LanguageResourceName(current), QStringLiteral("xml"));
+
+    // Created before the operation, so that it is destroyed first and waits for the parse.
+    parseQueue = new QThreadPool(this);
+    parseQueue->setMaxThreadCount(1);
+    QFile file(path);
+    if (!path.isNull() && file.open(QIODevice::ReadOnly)) {
+        parseOperation = new ParseOperation(file.readAll(), this);
+        connect(parseOperation, &ParseOperation::AddEarthquakesNotif, this,
+                &Controller::ReflashLanguage);
+        parseQueue->start(parseOperation);
+    }
+    ConsoleLog(
+        QStringLiteral("fileToOpen = %1").arg(path.isNull() ? QStringLiteral("(null)") : path));
+
+    CDeviceListStore::Instance().InitSearch(nullptr, false, nullptr, true);
+    CDeviceListStore::Instance().SendSearch(nullptr);
+
+    counter = 0;
+    setButtonsEnabled(false);
+
+    mytimer = new QTimer(this);
+    mytimer->setInterval(kTickMilliseconds);
+    connect(mytimer, &QTimer::timeout, this, &Controller::getDeviceList);
+    mytimer->start();
+    count = 0;
+}
+
+void Controller::getDeviceList() {
+    std::vector<deviceinfo> vListDevice;
+    CDeviceListStore::Instance().CopyDeviceList(vListDevice);
+
+    if (counter >= kSearchTicks) {
+        setButtonsEnabled(true);
+        ui.countdownField->setText(QString());
+        return;
+    }
+    ++counter;
+    const QString remaining = QString::number(kSearchTicks - counter);
+    const FontNode* searchTime = caption(QStringLiteral("Search Time"));
+    ui.countdownField->setText(searchTime && !searchTime->String().isNull()
+                                   ? QStringLiteral("%1 %2").arg(searchTime->String(), remaining)
+                                   : remaining);
+
+    ConsoleLog(QStringLiteral("vListDevice.size() = %1").arg(vListDevice.size()));
+    // Rebuilt only when the number of devices changed, not when an entry's contents did.
+    if (count == static_cast<int>(vListDevice.size())) return;
+
+    device.clear();
+    for (const deviceinfo& record : vListDevice) {
+        device << DataPair(record.host, record.ip, record.product).row();
+    }
+    ui.array_controller->setRows(device);
+    count = static_cast<int>(vListDevice.size());
+}
+
+void Controller::onRefreash() {
+    device.clear();
+    ui.array_controller->removeAllRows();
+
+    CDeviceListStore::Instance().ClearDeviceList();
+    CDeviceListStore::Instance().SendSearch(nullptr);
+
+    count = 0;
+    counter = 0;
+    setButtonsEnabled(false);
+}
+
+void Controller::onLogin() {
+    openSelectedDevice(QStringLiteral("http"));
+}
+
+void Controller::onGotoStorage() {
+    openSelectedDevice(QStringLiteral("smb"));
+}
+
+void Controller::openSelectedDevice(const QString& scheme) {
+    const QModelIndexList selected = ui.tableview->selectionModel()->selectedRows();
+    if (selected.size() != 1) return;
+    const int row = selected.first().row();
+    if (row < 0 || row >= ui.array_controller->rowCount()) return;
+
+    const QString ip = ui.array_controller->rowAt(row).value(QStringLiteral("IP")).toString();
+    const QUrl url = DeviceUrl(scheme, ip);
+    if (!url.isValid()) {
+        ConsoleLog(QStringLiteral("not opening %1: the device's address \"%2\" is not an IPv4 "
+                                  "address")
+                       .arg(scheme, Printable(ip)));
+        return;
+    }
+    // A URL that no handler takes is ignored, as the desktop reports nothing useful about it.
+    QDesktopServices::openUrl(url);
+}
+
+void Controller::ReflashLanguage() {
+    if (!parseOperation) return;
+    captionsComplete = true;
+    const CaptionDictionary* dictionary = parseOperation->currentParseBatchDic();
+    if (dictionary->size() <= 4) {
+        auto* box = new QMessageBox(QMessageBox::Information, QString(), QStringLiteral("aaa"),
+                                    QMessageBox::Ok);
+        box->setInformativeText(QStringLiteral("bbb"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    }
+
+    static const char* const kColumnKeys[] = {"List1", "List2", "List3"};
+    const QHeaderView* header = ui.tableview->horizontalHeader();
+    for (int visual = 0; visual < header->count() && visual < 3; ++visual) {
+        const FontNode* entry = caption(QLatin1String(kColumnKeys[visual]));
+        if (!entry) continue;
+        const int section = header->logicalIndex(visual);
+        if (!entry->String().isNull()) {
+            ui.array_controller->setHeaderData(section, Qt::Horizontal, entry->String());
+        }
+        ui.array_controller->setHeaderData(section, Qt::Horizontal,
+                                           CaptionFont(*entry, header->font()), Qt::FontRole);
+    }
+    applyCaption(ui.loginbutton, QStringLiteral("Log In"));
+    applyCaption(ui.refreshbutton, QStringLiteral("Refresh"));
+    applyCaption(ui.storagebutton, QStringLiteral("My storage"));
+    applyCaption(ui.deviceListField, QStringLiteral("Device List"));
+}
+
+void Controller::tableViewSortDescriptorsDidChange() {
+    ui.tableview->viewport()->update();
+    ConsoleLog(QStringLiteral("count=11111"));
+}
+
+void Controller::windowWillClose() {
+    // Exits without unwinding: the detached receive threads still call into the device list
+    // store, which static destructors would tear down under them.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+const FontNode* Controller::caption(const QString& key) const {
+    if (!captionsComplete || !parseOperation) return nullptr;
+    const CaptionDictionary* dictionary = parseOperation->currentParseBatchDic();
+    const auto entry = dictionary->constFind(key);
+    return entry == dictionary->constEnd() ? nullptr : entry->data();
+}
+
+void Controller::applyCaption(QAbstractButton* button, const QString& key) {
+    const FontNode* entry = caption(key);
+    if (!entry) return;
+    if (!entry->String().isNull()) button->setText(entry->String());
+    button->setFont(CaptionFont(*entry, button->font()));
+}
+
+void Controller::applyCaption(QLabel* label, const QString& key) {
+    const FontNode* entry = caption(key);
+    if (!entry) return;
+    if (!entry->String().isNull()) label->setText(entry->String());
+    label->setFont(CaptionFont(*entry, label->font()));
+}
+
+void Controller::setButtonsEnabled(bool enabled) {
+    ui.loginbutton->setEnabled(enabled);
+    ui.refreshbutton->setEnabled(enabled);
+    ui.storagebutton->setEnabled(enabled);
+}

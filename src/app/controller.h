@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include "src/app/launchoptions.h"
+
+class DeviceTableModel;
+class FontNode;
+class ParseOperation;
+class QAbstractButton;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QThreadPool;
+class QTimer;
+
+// Drives the main window: starts the search and the language parse, counts the 11-second search
+// window down once a second while copying the device list into the table, and opens the
+// selected device. Everything here runs on the main thread.
+class Controller : public QObject {
+    Q_OBJECT
+public:
+    // The window's widgets, connected by the window layout before awakeFromNib.
+    struct Outlets {
+        QTableView* tableview = nullptr;
+        DeviceTableModel* array_controller = nullptr;
+        QPushButton* loginbutton = nullptr;
+        QPushButton* refreshbutton = nullptr;
+        QPushButton* storagebutton = nullptr;
+        QLabel* countdownField = nullptr;
+        QLabel* deviceListField = nullptr;
+    };
+
+    explicit Controller(QObject* parent = nullptr);
+    ~Controller() override;
+
+    void setOutlets(const Outlets& outlets);
+    void setLaunchOptions(const LaunchOptions& options);
+
+    QTableView* tableview() const { return ui.tableview; }
+    DeviceTableModel* array_controller() const { return ui.array_controller; }
+    QPushButton* loginbutton() const { return ui.loginbutton; }
+    QPushButton* refreshbutton() const { return ui.refreshbutton; }
+    QPushButton* storagebutton() const { return ui.storagebutton; }
+    const QList<QVariantMap>& rows() const { return device; }
+    QTimer* searchTimer() const { return mytimer; }
+    QThreadPool* languageQueue() const { return parseQueue; }
+    ParseOperation* languageParse() const { return parseOperation; }
+
+public slots:
+    // Start-up: language parse, search library, first search, countdown timer.
+    void awakeFromNib();
+    // The timer's tick, once a second.
+    void getDeviceList();
+    void onRefreash();
+    void onLogin();
+    void onGotoStorage();
+    // Applies the captions once the language parse has completed.
+    void ReflashLanguage();
+    void tableViewSortDescriptorsDidChange();
+    // Ends the process at once with status 1.
+    void windowWillClose();
+
+private:
+    // The caption entry for key, or null while the parse has not completed or lacks the key.
+    const FontNode* caption(const QString& key) const;
+    void applyCaption(QAbstractButton* button, const QString& key);
+    void applyCaption(QLabel* label, const QString& key);
+    void setButtonsEnabled(bool enabled);
+    void openSelectedDevice(const QString& scheme);
+
+    Outlets ui;
+    LaunchOptions options;
+    QList<QVariantMap> device;
+    QThreadPool* parseQueue = nullptr;
+    ParseOperation* parseOperation = nullptr;
+    QTimer* mytimer = nullptr;
+    // Set when AddEarthquakesNotif arrives; before that the parse thread may still be writing
+    // the caption dictionary, so it is not read.
+    bool captionsComplete = false;
+    int counter = 0;
+    int count = 0;
+};

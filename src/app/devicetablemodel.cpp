@@ -1,0 +1,111 @@
+#include "src/app/devicetablemodel.h"
+
+#include <QCollator>
+
+#include <algorithm>
+#include <numeric>
+
+DeviceTableModel::DeviceTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void DeviceTableModel::setColumns(const QStringList& columnKeys, const QStringList& columnTitles) {
+    beginResetModel();
+    keys = columnKeys;
+    titles = columnTitles;
+    while (titles.size() < keys.size()) titles << keys.at(titles.size());
+    titles.resize(keys.size());
+    fonts = QList<QFont>(keys.size());
+    fontSet = QList<bool>(keys.size(), false);
+    endResetModel();
+}
+
+void DeviceTableModel::setRows(const QList<QVariantMap>& rows) {
+    beginResetModel();
+    given = rows;
+    arranged = sortedOrder();
+    endResetModel();
+}
+
+void DeviceTableModel::removeAllRows() {
+    setRows({});
+}
+
+int DeviceTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(arranged.size());
+}
+
+int DeviceTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(keys.size());
+}
+
+QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= keys.size()) {
+        return {};
+    }
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    return rowAt(index.row()).value(keys.at(index.column()));
+}
+
+QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= keys.size()) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (role == Qt::DisplayRole) return titles.at(section);
+    if (role == Qt::FontRole && fontSet.at(section)) return fonts.at(section);
+    return {};
+}
+
+bool DeviceTableModel::setHeaderData(int section, Qt::Orientation orientation,
+                                     const QVariant& value, int role) {
+    if (orientation != Qt::Horizontal || section < 0 || section >= keys.size()) return false;
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        titles[section] = value.toString();
+    } else if (role == Qt::FontRole) {
+        fonts[section] = value.value<QFont>();
+        fontSet[section] = true;
+    } else {
+        return false;
+    }
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+Qt::ItemFlags DeviceTableModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void DeviceTableModel::sort(int column, Qt::SortOrder order) {
+    sortColumn = column >= 0 && column < keys.size() ? column : -1;
+    sortOrder = order;
+    const std::vector<int> rearranged = sortedOrder();
+
+    // Rearranged in place so that the view keeps its selection on the same device.
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRowOfGiven(given.size());
+    for (std::size_t row = 0; row < rearranged.size(); ++row) {
+        newRowOfGiven[rearranged[row]] = static_cast<int>(row);
+    }
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    for (const QModelIndex& index : before) {
+        after << this->index(newRowOfGiven[arranged[index.row()]], index.column());
+    }
+    arranged = rearranged;
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+std::vector<int> DeviceTableModel::sortedOrder() const {
+    std::vector<int> order(given.size());
+    std::iota(order.begin(), order.end(), 0);
+    if (sortColumn < 0) return order;
+    // Numeric mode puts 192.168.1.9 before 192.168.1.10.
+    QCollator collator;
+    collator.setNumericMode(true);
+    const QString& key = keys.at(sortColumn);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const int result =
+            collator.compare(given.at(a).value(key).toString(), given.at(b).value(key).toString());
+        return sortOrder == Qt::AscendingOrder ? result < 0 : result > 0;
+    });
+    return order;
+}

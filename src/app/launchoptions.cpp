@@ -1,0 +1,28 @@
+#include "src/app/launchoptions.h"
+
+#include <QCommandLineParser>
+#include <QLocale>
+
+#include "src/app/languagefile.h"
+
+LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Finds network storage boxes on the local network and opens them."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption language(
+        QStringLiteral("language"),
+        QStringLiteral("Language of the captions instead of the desktop's: en, de, fr, es, it, "
+                       "pl, pt or ru."),
+        QStringLiteral("CODE"));
+    parser.addOption(language);
+    parser.process(arguments);
+
+    LaunchOptions options;
+    // uiLanguages honours LANGUAGE, LC_ALL, LC_MESSAGES and LANG, most preferred first.
+    options.appleLanguages = parser.isSet(language) ? QStringList{parser.value(language)}
+                                                    : QLocale::system().uiLanguages();
+    options.resourceDirs = DefaultResourceDirs();
+    return options;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringList>
+
+// What the program is told at start. Configuration comes from arguments only; nothing is kept
+// between runs.
+struct LaunchOptions {
+    // The user's preferred languages, most preferred first; element 0 picks the language file.
+    QStringList appleLanguages;
+    // Where the language files are looked up, in order.
+    QStringList resourceDirs;
+};
+
+// Reads --language CODE (which overrides the desktop's language list) from the program's
+// arguments. --help and --version print and exit, as does an unknown option (status 1).
+LaunchOptions ParseLaunchOptions(const QStringList& arguments);

@@ -1,0 +1,49 @@
+#include "src/app/mainwindow.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+
+#include "src/app/appdelegate.h"
+#include "src/app/controller.h"
+#include "src/app/devicetablemodel.h"
+#include "ui_mainwindow.h"
+
+MainWindow::MainWindow(const LaunchOptions& options, QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::MainWindow>()),
+      arrayController(new DeviceTableModel(this)),
+      delegate(new AppDelegate(this)),
+      windowController(new Controller(this)) {
+    ui->setupUi(this);
+
+    // The form binds the columns to row keys and gives their titles until captions arrive.
+    arrayController->setColumns(ui->tableview->property("columnKeys").toStringList(),
+                                ui->tableview->property("columnTitles").toStringList());
+    ui->tableview->setModel(arrayController);
+    // Unsorted until the user clicks a header: the rows keep the device list's order.
+    ui->tableview->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    ui->tableview->setSortingEnabled(true);
+
+    delegate->setWindow(this);
+    windowController->setOutlets({ui->tableview, arrayController, ui->loginbutton,
+                                  ui->refreshbutton, ui->storagebutton, ui->countdownField,
+                                  ui->deviceListField});
+    windowController->setLaunchOptions(options);
+
+    connect(ui->loginbutton, &QPushButton::clicked, windowController, &Controller::onLogin);
+    connect(ui->refreshbutton, &QPushButton::clicked, windowController, &Controller::onRefreash);
+    connect(ui->storagebutton, &QPushButton::clicked, windowController, &Controller::onGotoStorage);
+    connect(ui->tableview->horizontalHeader(), &QHeaderView::sortIndicatorChanged, windowController,
+            &Controller::tableViewSortDescriptorsDidChange);
+    connect(this, &MainWindow::windowWillClose, windowController, &Controller::windowWillClose);
+
+    windowController->awakeFromNib();
+    delegate->awakeFromNib();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit windowWillClose();
+}

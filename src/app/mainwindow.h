@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+#include "src/app/launchoptions.h"
+
+class AppDelegate;
+class Controller;
+class DeviceTableModel;
+namespace Ui {
+class MainWindow;
+}
+
+// The window layout: builds the form, creates the controller and the application delegate,
+// connects their outlets and actions, then wakes both.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(const LaunchOptions& options, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Controller* controller() const { return windowController; }
+    AppDelegate* appDelegate() const { return delegate; }
+
+signals:
+    void windowWillClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::MainWindow> ui;
+    DeviceTableModel* arrayController;
+    AppDelegate* delegate;
+    Controller* windowController;
+};
