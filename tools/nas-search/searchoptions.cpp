@@ -1,0 +1,114 @@
+#include "tools/nas-search/searchoptions.h"
+
+#include <cstring>
+#include <sstream>
+
+#include <boost/program_options.hpp>
+
+namespace po = boost::program_options;
+
+namespace {
+
+constexpr double kMaxSeconds = 24 * 3600;
+constexpr int kMaxSearches = 1000;
+constexpr double kMaxInterval = 3600;
+
+po::options_description Described() {
+    po::options_description described("Options");
+    described.add_options()("seconds", po::value<double>()->value_name("S"),
+                            "seconds from the first search until the list is printed (default 11)")(
+        "searches", po::value<int>()->value_name("N"), "number of searches (default 1)")(
+        "interval", po::value<double>()->value_name("S"), "seconds between searches (default 2)")(
+        "no-interface-search", "no search worker per local IPv4 address")(
+        "log-dir", po::value<std::string>()->value_name("DIR"),
+        "write the library log into DIR (a prefix: end it with /)")(
+        "request-hex", po::value<std::string>()->value_name("HEX"),
+        "the 148-byte broadcast request as 296 hex digits")(
+        "json", "JSON Lines on standard output")("help", "this text");
+    return described;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+bool ParseRequestHex(const std::string& hex, SearchRequest& request) {
+    unsigned char bytes[sizeof(SearchRequest)];
+    if (hex.size() != 2 * sizeof bytes) return false;
+    for (std::size_t i = 0; i < sizeof bytes; ++i) {
+        const int high = HexDigit(hex[2 * i]);
+        const int low = HexDigit(hex[2 * i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    std::memcpy(&request, bytes, sizeof bytes);
+    return true;
+}
+
+ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOptions& options,
+                                std::string& message) {
+    po::variables_map values;
+    try {
+        po::store(po::command_line_parser(args).options(Described()).run(), values);
+        po::notify(values);
+    } catch (const po::error& e) {
+        message = e.what();
+        return ParseOutcome::Invalid;
+    }
+    if (values.count("help")) return ParseOutcome::Help;
+
+    SearchOptions parsed;
+    if (values.count("seconds")) parsed.seconds = values["seconds"].as<double>();
+    if (values.count("searches")) parsed.searches = values["searches"].as<int>();
+    if (values.count("interval")) parsed.interval = values["interval"].as<double>();
+    parsed.interfaceSearch = values.count("no-interface-search") == 0;
+    if (values.count("log-dir")) parsed.logDir = values["log-dir"].as<std::string>();
+    parsed.json = values.count("json") != 0;
+
+    // Written as negated ranges so that NaN is refused too.
+    if (!(parsed.seconds > 0 && parsed.seconds <= kMaxSeconds)) {
+        message = "--seconds must be above 0 and at most 86400";
+        return ParseOutcome::Invalid;
+    }
+    if (parsed.searches < 1 || parsed.searches > kMaxSearches) {
+        message = "--searches must be from 1 to 1000";
+        return ParseOutcome::Invalid;
+    }
+    if (!(parsed.interval >= 0 && parsed.interval <= kMaxInterval)) {
+        message = "--interval must be from 0 to 3600";
+        return ParseOutcome::Invalid;
+    }
+    if ((parsed.searches - 1) * parsed.interval >= parsed.seconds) {
+        message = "the last search would come after the window of --seconds";
+        return ParseOutcome::Invalid;
+    }
+    if (parsed.logDir && parsed.logDir->empty()) {
+        message = "--log-dir needs a directory";
+        return ParseOutcome::Invalid;
+    }
+    if (values.count("request-hex")) {
+        SearchRequest request;
+        if (!ParseRequestHex(values["request-hex"].as<std::string>(), request)) {
+            message = "--request-hex needs exactly 296 hex digits (148 bytes)";
+            return ParseOutcome::Invalid;
+        }
+        parsed.request = request;
+    }
+    options = parsed;
+    return ParseOutcome::Run;
+}
+
+std::string SearchUsage() {
+    std::ostringstream text;
+    text << "usage: nas-search [--seconds S] [--searches N] [--interval S] "
+            "[--no-interface-search]\n"
+            "                  [--log-dir DIR] [--request-hex HEX] [--json]\n\n"
+            "Searches the local network for storage boxes and prints those found.\n\n"
+         << Described();
+    return text.str();
+}

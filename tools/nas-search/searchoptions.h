@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "search/searchrequest.h"
+
+// What a nas-search run does, as its command line asks.
+struct SearchOptions {
+    double seconds = 11;  // window, from the first search to the printed list
+    int searches = 1;
+    double interval = 2;  // seconds between searches
+    bool interfaceSearch = true;
+    std::optional<std::string> logDir;     // directory prefix; the log is on exactly when given
+    std::optional<SearchRequest> request;  // null request (library default) when absent
+    bool json = false;
+};
+
+enum class ParseOutcome { Run, Help, Invalid };
+
+// Parses the arguments after the program name. Invalid leaves the reason in message.
+ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOptions& options,
+                                std::string& message);
+
+// Reads 296 hex digits (either case) into the 148-byte request; false on any other text.
+bool ParseRequestHex(const std::string& hex, SearchRequest& request);
+
+std::string SearchUsage();

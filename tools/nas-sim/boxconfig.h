@@ -1,0 +1,23 @@
+#pragma once
+
+#include <istream>
+#include <string>
+#include <vector>
+
+// One simulated storage box.
+struct BoxConfig {
+    std::string address;  // its IPv4 address; the simulator's namespace must own it
+    std::string id;
+    std::string host;
+    std::string vendor;
+    std::string product;
+    std::string version;
+    std::string extra;  // optional; in the SSDP server token after the product
+};
+
+// "ADDRESS,ID,HOST,VENDOR,PRODUCT,VERSION[,EXTRA]". False with the reason in error.
+bool ParseBoxSpec(const std::string& spec, BoxConfig& box, std::string& error);
+
+// One box per line: ADDRESS ID HOST VENDOR PRODUCT VERSION [EXTRA], separated by blanks;
+// blank lines and lines starting with # are skipped. Boxes are appended.
+bool ReadBoxFile(std::istream& in, std::vector<BoxConfig>& boxes, std::string& error);

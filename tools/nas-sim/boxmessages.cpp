@@ -1,0 +1,57 @@
+#include "tools/nas-sim/boxmessages.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kDeviceType = "urn:schemas-upnp-org:device:HomeNasDevice:1";
+
+std::string ServerHeader(const BoxConfig& box) {
+    std::string token = box.vendor + "/" + box.host + "/" + box.product;
+    if (!box.extra.empty()) token += "/" + box.extra;
+    return "SERVER: Linux/6.1 UPnP/1.0 KIVO/" + box.version + ", sim, " + token + "\r\n";
+}
+
+std::string Location(const BoxConfig& box) {
+    return "LOCATION: http://" + box.address + ":8080/desc.xml\r\n";
+}
+
+}  // namespace
+
+SearchRequest BroadcastAnswer(const BoxConfig& box) {
+    SearchRequest answer{};
+    answer.cmd = kSearchAnswerCmd;
+    answer.type = 1;
+    const std::string text =
+        "id=" + box.id + "&host=" + box.host + "&vendor=" + box.vendor + "&product=" + box.product;
+    std::strncpy(answer.info, text.c_str(), sizeof answer.info);
+    return answer;
+}
+
+std::string SsdpAnswer(const BoxConfig& box) {
+    return "HTTP/1.1 200 OK\r\n"
+           "CACHE-CONTROL: max-age=60\r\n"
+           "EXT:\r\n" +
+           Location(box) + ServerHeader(box) + "ST: " + kDeviceType + "\r\n" +
+           "USN: uuid:" + box.id + "::" + kDeviceType + "\r\n\r\n";
+}
+
+std::string SsdpNotify(const BoxConfig& box, bool alive) {
+    return std::string("NOTIFY * HTTP/1.1\r\n") + "HOST: " + kSsdpGroup + ":1900\r\n" +
+           "CACHE-CONTROL: max-age=60\r\n" + Location(box) + "NT: upnp:rootdevice\r\n" +
+           "NTS: " + (alive ? "ssdp:alive" : "ssdp:byebye") + "\r\n" + ServerHeader(box) +
+           "USN: uuid:" + box.id + "::upnp:rootdevice\r\n\r\n";
+}
+
+bool IsBroadcastSearch(const char* data, std::size_t length) {
+    return length == sizeof(SearchRequest) && static_cast<unsigned char>(data[0]) == 11;
+}
+
+bool IsSsdpSearch(const char* data, std::size_t length) {
+    const std::string_view text(data, length);
+    if (text.substr(0, 9) != "M-SEARCH ") return false;
+    if (text.find("ssdp:discover") == std::string_view::npos) return false;
+    return text.find(kDeviceType) != std::string_view::npos ||
+           text.find("ST: ssdp:all") != std::string_view::npos;
+}

@@ -1,0 +1,196 @@
+#include "tools/nas-sim/boxsimulator.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include <boost/asio/ip/multicast.hpp>
+
+#include "tools/nas-sim/boxmessages.h"
+
+namespace asio = boost::asio;
+using asio::ip::udp;
+
+CBoxSimulator::CBoxSimulator(asio::io_context& io, const SimOptions& options)
+    : io(io),
+      options(options),
+      broadcastSocket(io),
+      ssdpSocket(io),
+      answerTimer(io),
+      aliveTimer(io),
+      stopSignals(io, SIGINT, SIGTERM) {
+    for (const BoxConfig& box : options.boxes) {
+        boxes.push_back({asio::ip::make_address_v4(box.address), BroadcastAnswer(box),
+                         SsdpAnswer(box), SsdpNotify(box, true), SsdpNotify(box, false)});
+    }
+}
+
+void CBoxSimulator::Start() {
+    broadcastSocket.open(udp::v4());
+    // Several simulators may share a namespace, as boxes share a LAN.
+    broadcastSocket.set_option(asio::socket_base::reuse_address(true));
+    broadcastSocket.set_option(asio::socket_base::broadcast(true));
+    broadcastSocket.bind(udp::endpoint(asio::ip::address_v4::any(), kBroadcastSearchPort));
+
+    ssdpSocket.open(udp::v4());
+    ssdpSocket.set_option(asio::socket_base::reuse_address(true));
+    ssdpSocket.bind(udp::endpoint(asio::ip::address_v4::any(), kSsdpPort));
+    const auto group = asio::ip::make_address_v4(kSsdpGroup);
+    for (const PreparedBox& box : boxes) {
+        // Joins on the interface of each box address; a second join on one interface fails
+        // harmlessly.
+        boost::system::error_code alreadyJoined;
+        ssdpSocket.set_option(asio::ip::multicast::join_group(group, box.address), alreadyJoined);
+    }
+
+    StopOnSignal();
+    ReceiveBroadcast();
+    ReceiveSsdp();
+    Announce(true);
+    ScheduleAlive();
+    std::fprintf(stderr, "nas-sim: ready, %zu boxes\n", boxes.size());
+}
+
+void CBoxSimulator::ReceiveBroadcast() {
+    broadcastSocket.async_receive_from(
+        asio::buffer(broadcastBuffer), broadcastSender,
+        [this](const boost::system::error_code& error, std::size_t length) {
+            if (error == asio::error::operation_aborted) return;
+            if (!error && IsBroadcastSearch(broadcastBuffer, length)) {
+                if (!options.quiet) {
+                    std::fprintf(stderr, "nas-sim: broadcast search from %s:%u\n",
+                                 broadcastSender.address().to_string().c_str(),
+                                 broadcastSender.port());
+                }
+                QueueAnswers(AnswerKind::Broadcast, broadcastSender);
+            }
+            ReceiveBroadcast();
+        });
+}
+
+void CBoxSimulator::ReceiveSsdp() {
+    ssdpSocket.async_receive_from(
+        asio::buffer(ssdpBuffer), ssdpSender,
+        [this](const boost::system::error_code& error, std::size_t length) {
+            if (error == asio::error::operation_aborted) return;
+            if (!error && IsSsdpSearch(ssdpBuffer, length)) {
+                if (!options.quiet) {
+                    std::fprintf(stderr, "nas-sim: M-SEARCH from %s:%u\n",
+                                 ssdpSender.address().to_string().c_str(), ssdpSender.port());
+                }
+                QueueAnswers(AnswerKind::Ssdp, ssdpSender);
+            }
+            ReceiveSsdp();
+        });
+}
+
+CBoxSimulator::Clock::time_point CBoxSimulator::DueTime(const AnswerJob& job,
+                                                        std::size_t box) const {
+    const auto offset = std::chrono::microseconds(static_cast<long long>(options.answerSpreadMs) *
+                                                  1000 * static_cast<long long>(box) /
+                                                  static_cast<long long>(boxes.size()));
+    return job.start + offset;
+}
+
+void CBoxSimulator::QueueAnswers(AnswerKind kind, const udp::endpoint& to) {
+    jobs.push_back({kind, to, Clock::now(), 0});
+    SendDueAnswers();
+}
+
+void CBoxSimulator::SendDueAnswers() {
+    const Clock::time_point now = Clock::now();
+    Clock::time_point nextDue = Clock::time_point::max();
+    for (AnswerJob& job : jobs) {
+        while (job.next < boxes.size() && DueTime(job, job.next) <= now) {
+            const PreparedBox& box = boxes[job.next++];
+            if (job.kind == AnswerKind::Broadcast) {
+                SendFrom(broadcastSocket, box.address, job.to, &box.broadcastAnswer,
+                         sizeof box.broadcastAnswer);
+            } else {
+                SendFrom(ssdpSocket, box.address, job.to, box.ssdpAnswer.data(),
+                         box.ssdpAnswer.size());
+            }
+        }
+        if (job.next < boxes.size()) nextDue = std::min(nextDue, DueTime(job, job.next));
+    }
+    jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
+                              [this](const AnswerJob& job) { return job.next >= boxes.size(); }),
+               jobs.end());
+    if (jobs.empty()) return;
+    answerTimer.expires_at(nextDue);
+    answerTimer.async_wait([this](const boost::system::error_code& error) {
+        if (!error) SendDueAnswers();
+    });
+}
+
+void CBoxSimulator::Announce(bool alive) {
+    const udp::endpoint group(asio::ip::make_address_v4(kSsdpGroup), kSsdpPort);
+    for (const PreparedBox& box : boxes) {
+        const std::string& message = alive ? box.alive : box.byebye;
+        SendFrom(ssdpSocket, box.address, group, message.data(), message.size());
+    }
+}
+
+void CBoxSimulator::ScheduleAlive() {
+    if (options.aliveInterval <= 0) return;
+    aliveTimer.expires_after(std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(options.aliveInterval)));
+    aliveTimer.async_wait([this](const boost::system::error_code& error) {
+        if (error) return;
+        Announce(true);
+        ScheduleAlive();
+    });
+}
+
+void CBoxSimulator::StopOnSignal() {
+    stopSignals.async_wait([this](const boost::system::error_code& error, int signal) {
+        if (error) return;
+        Announce(false);
+        std::fprintf(stderr, "nas-sim: signal %d, byebye sent for %zu boxes\n", signal,
+                     boxes.size());
+        io.stop();
+    });
+}
+
+void CBoxSimulator::SendFrom(udp::socket& socket, const asio::ip::address_v4& from,
+                             const udp::endpoint& to, const void* data, std::size_t size) {
+    // IP_PKTINFO picks the source address per datagram, so one socket serves every box; for
+    // the group, the source address also picks the interface the datagram leaves by.
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(to.port());
+    destination.sin_addr.s_addr = htonl(to.address().to_v4().to_uint());
+    iovec part{const_cast<void*>(data), size};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = &destination;
+    message.msg_namelen = sizeof destination;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_spec_dst.s_addr = htonl(from.to_uint());
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+
+    const int fd = socket.native_handle();
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (::sendmsg(fd, &message, 0) >= 0) return;
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOBUFS) break;
+        // The socket is non-blocking under Asio; a full send queue drains within moments.
+        pollfd wait{fd, POLLOUT, 0};
+        ::poll(&wait, 1, 20);
+    }
+    std::fprintf(stderr, "nas-sim: send from %s to %s:%u failed: %s\n", from.to_string().c_str(),
+                 to.address().to_string().c_str(), to.port(), std::strerror(errno));
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/udp.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include "search/searchrequest.h"
+#include "tools/nas-sim/simoptions.h"
+
+// Plays every configured box from one process: one socket on port 68 for the broadcast search
+// and one on port 1900 in the SSDP group, shared by all boxes; each box sends from its own
+// address, chosen per datagram. Stops on SIGINT or SIGTERM after every box said byebye.
+class CBoxSimulator {
+public:
+    CBoxSimulator(boost::asio::io_context& io, const SimOptions& options);
+
+    // Opens and binds the sockets (throws on failure), announces every box and starts serving.
+    void Start();
+
+private:
+    enum class AnswerKind { Broadcast, Ssdp };
+    using Clock = std::chrono::steady_clock;
+
+    struct PreparedBox {
+        boost::asio::ip::address_v4 address;
+        SearchRequest broadcastAnswer;
+        std::string ssdpAnswer;
+        std::string alive;
+        std::string byebye;
+    };
+
+    // The answers still due to one search: box `next` onwards, spread from `start`.
+    struct AnswerJob {
+        AnswerKind kind;
+        boost::asio::ip::udp::endpoint to;
+        Clock::time_point start;
+        std::size_t next;
+    };
+
+    void ReceiveBroadcast();
+    void ReceiveSsdp();
+    void QueueAnswers(AnswerKind kind, const boost::asio::ip::udp::endpoint& to);
+    void SendDueAnswers();
+    void Announce(bool alive);
+    void ScheduleAlive();
+    void StopOnSignal();
+    Clock::time_point DueTime(const AnswerJob& job, std::size_t box) const;
+    // Sends one datagram with a box's address as its source.
+    void SendFrom(boost::asio::ip::udp::socket& socket, const boost::asio::ip::address_v4& from,
+                  const boost::asio::ip::udp::endpoint& to, const void* data, std::size_t size);
+
+    boost::asio::io_context& io;
+    SimOptions options;
+    std::vector<PreparedBox> boxes;
+    boost::asio::ip::udp::socket broadcastSocket;
+    boost::asio::ip::udp::socket ssdpSocket;
+    boost::asio::steady_timer answerTimer;
+    boost::asio::steady_timer aliveTimer;
+    boost::asio::signal_set stopSignals;
+    std::vector<AnswerJob> jobs;
+    boost::asio::ip::udp::endpoint broadcastSender;
+    boost::asio::ip::udp::endpoint ssdpSender;
+    char broadcastBuffer[2048];
+    char ssdpBuffer[2048];
+};

@@ -1,0 +1,90 @@
+#include "tools/nas-sim/simoptions.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <boost/program_options.hpp>
+
+namespace po = boost::program_options;
+
+namespace {
+
+po::options_description Described() {
+    po::options_description described("Options");
+    described.add_options()("box", po::value<std::vector<std::string>>()->value_name("SPEC"),
+                            "a box: ADDRESS,ID,HOST,VENDOR,PRODUCT,VERSION[,EXTRA] (repeatable)")(
+        "config", po::value<std::vector<std::string>>()->value_name("FILE"),
+        "boxes from a file, one per line: ADDRESS ID HOST VENDOR PRODUCT VERSION [EXTRA]")(
+        "alive-interval", po::value<double>()->value_name("S"),
+        "seconds between ssdp:alive rounds, 0 for only at start (default 5)")(
+        "answer-spread", po::value<int>()->value_name("MS"),
+        "spread the answers to one search over MS milliseconds (default 0: a burst)")(
+        "quiet", "no line per search received")("help", "this text");
+    return described;
+}
+
+}  // namespace
+
+SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
+                                std::string& message) {
+    po::variables_map values;
+    try {
+        po::store(po::command_line_parser(args).options(Described()).run(), values);
+        po::notify(values);
+    } catch (const po::error& e) {
+        message = e.what();
+        return SimParseOutcome::Invalid;
+    }
+    if (values.count("help")) return SimParseOutcome::Help;
+
+    SimOptions parsed;
+    if (values.count("box")) {
+        for (const std::string& spec : values["box"].as<std::vector<std::string>>()) {
+            BoxConfig box;
+            if (!ParseBoxSpec(spec, box, message)) return SimParseOutcome::Invalid;
+            parsed.boxes.push_back(box);
+        }
+    }
+    if (values.count("config")) {
+        for (const std::string& path : values["config"].as<std::vector<std::string>>()) {
+            std::ifstream file(path);
+            if (!file) {
+                message = "cannot read " + path;
+                return SimParseOutcome::Invalid;
+            }
+            if (!ReadBoxFile(file, parsed.boxes, message)) {
+                message = path + ": " + message;
+                return SimParseOutcome::Invalid;
+            }
+        }
+    }
+    if (parsed.boxes.empty()) {
+        message = "no box given (--box or --config)";
+        return SimParseOutcome::Invalid;
+    }
+    if (values.count("alive-interval"))
+        parsed.aliveInterval = values["alive-interval"].as<double>();
+    if (!(parsed.aliveInterval >= 0 && parsed.aliveInterval <= 3600)) {
+        message = "--alive-interval must be from 0 to 3600";
+        return SimParseOutcome::Invalid;
+    }
+    if (values.count("answer-spread")) parsed.answerSpreadMs = values["answer-spread"].as<int>();
+    if (parsed.answerSpreadMs < 0 || parsed.answerSpreadMs > 60000) {
+        message = "--answer-spread must be from 0 to 60000";
+        return SimParseOutcome::Invalid;
+    }
+    parsed.quiet = values.count("quiet") != 0;
+    options = parsed;
+    return SimParseOutcome::Run;
+}
+
+std::string SimUsage() {
+    std::ostringstream text;
+    text << "usage: nas-sim (--box SPEC | --config FILE)... [--alive-interval S]\n"
+            "               [--answer-spread MS] [--quiet]\n\n"
+            "Plays storage boxes on the given addresses: answers broadcast searches (port 68)\n"
+            "and M-SEARCHes (239.143.255.250:1900), announces ssdp:alive at start and every\n"
+            "few seconds, and ssdp:byebye when stopped by SIGINT or SIGTERM.\n\n"
+         << Described();
+    return text.str();
+}
