@@ -8,6 +8,7 @@
 #include "log/searchlog.h"
 #include "search/details/broadcastparser.h"
 #include "search/details/finddevice.h"
+#include "search/details/receivebuffer.h"
 #include "search/searchrequest.h"
 
 namespace asio = boost::asio;
@@ -26,6 +27,8 @@ void CSearchDeviceBroadcastThread::CreateWorkThread() {
         udpSocket.set_option(asio::socket_base::broadcast(true));
         udpSocket.bind(
             udp::endpoint(asio::ip::address_v4::any(), static_cast<unsigned short>(nPort)));
+        // A whole LAN answering one search at once would overflow the default buffer.
+        EnlargeReceiveBuffer(udpSocket);
         StartWorkThread();
     } catch (const std::exception& e) {
         CloseSocket();

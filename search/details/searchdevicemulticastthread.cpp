@@ -6,6 +6,7 @@
 
 #include "log/searchlog.h"
 #include "search/details/finddevice.h"
+#include "search/details/receivebuffer.h"
 #include "search/details/ssdpparser.h"
 
 namespace asio = boost::asio;
@@ -36,6 +37,8 @@ void CSearchDeviceMulticastThread::CreateWorkThread() {
         AlterMulticastGroup(true);
         udpSocket.bind(
             udp::endpoint(asio::ip::address_v4::any(), static_cast<unsigned short>(nPort)));
+        // A whole LAN answering one search at once would overflow the default buffer.
+        EnlargeReceiveBuffer(udpSocket);
         StartWorkThread();
     } catch (const std::exception& e) {
         CloseSocket();
