@@ -49,6 +49,8 @@ public:
     QTimer* searchTimer() const { return mytimer; }
     QThreadPool* languageQueue() const { return parseQueue; }
     ParseOperation* languageParse() const { return parseOperation; }
+    // True once ReflashLanguage has run.
+    bool captionsApplied() const { return captionsComplete; }
 
 public slots:
     // Start-up: language parse, search library, first search, countdown timer.

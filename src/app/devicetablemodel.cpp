@@ -1,9 +1,43 @@
 #include "src/app/devicetablemodel.h"
 
-#include <QCollator>
-
 #include <algorithm>
 #include <numeric>
+
+namespace {
+
+// Orders runs of ASCII digits by their value and the rest by the user's locale, so that
+// 192.168.1.9 comes before 192.168.1.10 whatever collation the system offers.
+int NaturalCompare(const QString& a, const QString& b) {
+    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        const qsizetype startA = i;
+        const qsizetype startB = j;
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            while (i < a.size() && isDigit(a[i])) ++i;
+            while (j < b.size() && isDigit(b[j])) ++j;
+            // Leading zeros do not change a value; a longer run is then the larger number.
+            QStringView digitsA = QStringView(a).mid(startA, i - startA);
+            QStringView digitsB = QStringView(b).mid(startB, j - startB);
+            while (digitsA.size() > 1 && digitsA.front() == u'0') digitsA = digitsA.mid(1);
+            while (digitsB.size() > 1 && digitsB.front() == u'0') digitsB = digitsB.mid(1);
+            if (digitsA.size() != digitsB.size()) return digitsA.size() < digitsB.size() ? -1 : 1;
+            const int result = digitsA.compare(digitsB);
+            if (result != 0) return result;
+        } else {
+            while (i < a.size() && !isDigit(a[i])) ++i;
+            while (j < b.size() && !isDigit(b[j])) ++j;
+            const int result = QStringView(a)
+                                   .mid(startA, i - startA)
+                                   .localeAwareCompare(QStringView(b).mid(startB, j - startB));
+            if (result != 0) return result;
+        }
+    }
+    return (i < a.size()) - (j < b.size());
+}
+
+}  // namespace
 
 DeviceTableModel::DeviceTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -98,13 +132,10 @@ std::vector<int> DeviceTableModel::sortedOrder() const {
     std::vector<int> order(given.size());
     std::iota(order.begin(), order.end(), 0);
     if (sortColumn < 0) return order;
-    // Numeric mode puts 192.168.1.9 before 192.168.1.10.
-    QCollator collator;
-    collator.setNumericMode(true);
     const QString& key = keys.at(sortColumn);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         const int result =
-            collator.compare(given.at(a).value(key).toString(), given.at(b).value(key).toString());
+            NaturalCompare(given.at(a).value(key).toString(), given.at(b).value(key).toString());
         return sortOrder == Qt::AscendingOrder ? result < 0 : result > 0;
     });
     return order;

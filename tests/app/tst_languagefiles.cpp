@@ -1,0 +1,177 @@
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QtTest>
+
+#include "src/app/captionfont.h"
+#include "src/app/languagefile.h"
+#include "src/app/launchoptions.h"
+#include "src/app/parseoperation.h"
+
+namespace {
+
+const QStringList kCaptionKeys{"List1",   "List2",      "List3",       "Log In",
+                               "Refresh", "My storage", "Device List", "Search Time"};
+
+// The shipped file for a language, parsed as the window parses it.
+CaptionDictionary ParseShipped(const QString& code, int* completions) {
+    const QString path = PathForResource({QStringLiteral(NASFINDER_SOURCE_RESOURCES)},
+                                         LanguageResourceName(code), QStringLiteral("xml"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    ParseOperation operation(file.readAll());
+    QSignalSpy done(&operation, &ParseOperation::AddEarthquakesNotif);
+    QThreadPool pool;
+    pool.start(&operation);
+    pool.waitForDone();
+    QCoreApplication::sendPostedEvents(&operation);
+    *completions = static_cast<int>(done.count());
+    return *operation.currentParseBatchDic();
+}
+
+}  // namespace
+
+class LanguageFilesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void languageChoice_data();
+    void languageChoice();
+    void languageArgumentOverridesTheDesktop();
+    void pathForResourceTakesTheFirstDirectoryHoldingTheFile();
+    void shippedFiles_data();
+    void shippedFiles();
+    void readFontSize_data();
+    void readFontSize();
+    void captionFontKeepsWhatTheEntryLeavesOut();
+};
+
+void LanguageFilesTest::languageChoice_data() {
+    QTest::addColumn<QString>("preferred");
+    QTest::addColumn<QString>("resource");
+    const QStringList own{"pt", "de", "fr", "ru", "es", "it", "pl"};
+    for (const QString& code : own) {
+        QTest::newRow(qPrintable(code)) << code << "XML_" + code;
+    }
+    // Only the bare codes match: a region or script part falls through to English.
+    for (const char* other : {"en", "de-DE", "pt-BR", "zh-Hans", "DE", "ja", ""}) {
+        QTest::newRow(*other ? other : "empty") << QString(other) << "XML_en";
+    }
+}
+
+void LanguageFilesTest::languageChoice() {
+    QFETCH(QString, preferred);
+    QFETCH(QString, resource);
+    QCOMPARE(LanguageResourceName(preferred), resource);
+}
+
+void LanguageFilesTest::languageArgumentOverridesTheDesktop() {
+    const LaunchOptions chosen = ParseLaunchOptions({"nasfinder", "--language", "ru"});
+    QCOMPARE(chosen.appleLanguages, QStringList{"ru"});
+    const LaunchOptions desktop = ParseLaunchOptions({"nasfinder"});
+    QCOMPARE(desktop.appleLanguages, QLocale::system().uiLanguages());
+    // The build tree's program finds its files beside itself first.
+    QCOMPARE(desktop.resourceDirs.value(0), QCoreApplication::applicationDirPath());
+}
+
+void LanguageFilesTest::pathForResourceTakesTheFirstDirectoryHoldingTheFile() {
+    QTemporaryDir empty;
+    QTemporaryDir holding;
+    QTemporaryDir alsoHolding;
+    QVERIFY(QDir(empty.path()).mkdir("XML_de.xml"));  // a directory is not the file
+    for (const QTemporaryDir* dir : {&holding, &alsoHolding}) {
+        QFile file(dir->filePath("XML_de.xml"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const QStringList dirs{empty.path(), holding.path(), alsoHolding.path()};
+    QCOMPARE(PathForResource(dirs, "XML_de", "xml"),
+             QFileInfo(holding.filePath("XML_de.xml")).absoluteFilePath());
+    QVERIFY(PathForResource(dirs, "XML_fr", "xml").isNull());
+    QVERIFY(PathForResource({}, "XML_de", "xml").isNull());
+}
+
+void LanguageFilesTest::shippedFiles_data() {
+    QTest::addColumn<QString>("code");
+    for (const char* code : {"en", "de", "fr", "es", "it", "pl", "pt", "ru"}) {
+        QTest::newRow(code) << QString(code);
+    }
+}
+
+void LanguageFilesTest::shippedFiles() {
+    QFETCH(QString, code);
+    int completions = 0;
+    const CaptionDictionary captions = ParseShipped(code, &completions);
+    QCOMPARE(completions, 1);
+    QStringList keys = captions.keys();
+    keys.sort();
+    QStringList expected = kCaptionKeys;
+    expected.sort();
+    QCOMPARE(keys, expected);
+
+    int englishCompletions = 0;
+    const CaptionDictionary english = ParseShipped("en", &englishCompletions);
+    for (const QString& key : kCaptionKeys) {
+        const FontNode& entry = *captions.value(key);
+        QVERIFY2(!entry.String().trimmed().isEmpty(), qPrintable(key));
+        if (code != "en") {
+            QVERIFY2(entry.String() != english.value(key)->String(),
+                     qPrintable(key + " is not translated"));
+        }
+        const double size = ReadFontSize(entry.FontSize());
+        QVERIFY2(size >= 8 && size <= 20, qPrintable(key));
+        // The named font must exist on a Linux desktop and draw every character of the text.
+        QVERIFY2(QFontDatabase::hasFamily(entry.Font()), qPrintable(entry.Font()));
+        QFont font(entry.Font());
+        font.setPointSizeF(size);
+        const QFontMetrics metrics(font);
+        for (const uint character : entry.String().toUcs4()) {
+            QVERIFY2(metrics.inFontUcs4(character),
+                     qPrintable(QStringLiteral("%1: U+%2").arg(key).arg(character, 4, 16)));
+        }
+    }
+}
+
+void LanguageFilesTest::readFontSize_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("size");
+    QTest::newRow("integer") << "11" << 11.0;
+    QTest::newRow("decimal") << "12.5" << 12.5;
+    QTest::newRow("leading blanks") << "  9" << 9.0;
+    QTest::newRow("trailing text") << "14pt" << 14.0;
+    QTest::newRow("leading point") << ".5" << 0.5;
+    QTest::newRow("exponent") << "1e1" << 10.0;
+    QTest::newRow("negative") << "-3" << -3.0;
+    QTest::newRow("comma stops") << "12,5" << 12.0;
+    QTest::newRow("word") << "large" << 0.0;
+    QTest::newRow("empty") << "" << 0.0;
+    QTest::newRow("null") << QString() << 0.0;
+}
+
+void LanguageFilesTest::readFontSize() {
+    QFETCH(QString, text);
+    QFETCH(double, size);
+    QCOMPARE(ReadFontSize(text), size);
+}
+
+void LanguageFilesTest::captionFontKeepsWhatTheEntryLeavesOut() {
+    QFont current(QStringLiteral("DejaVu Serif"));
+    current.setPointSizeF(10);
+
+    FontNode full;
+    full.setFont(QStringLiteral("DejaVu Sans"));
+    full.setFontSize(QStringLiteral("14"));
+    QCOMPARE(CaptionFont(full, current).family(), QStringLiteral("DejaVu Sans"));
+    QCOMPARE(CaptionFont(full, current).pointSizeF(), 14.0);
+
+    FontNode bare;
+    bare.setFontSize(QStringLiteral("big"));
+    QCOMPARE(CaptionFont(bare, current).family(), QStringLiteral("DejaVu Serif"));
+    QCOMPARE(CaptionFont(bare, current).pointSizeF(), 10.0);
+}
+
+QTEST_MAIN(LanguageFilesTest)
+#include "tst_languagefiles.moc"

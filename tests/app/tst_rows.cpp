@@ -1,0 +1,116 @@
+#include <QItemSelectionModel>
+#include <QtTest>
+
+#include <cstring>
+
+#include "search/deviceinfo.h"
+#include "src/app/datapair.h"
+#include "src/app/devicetablemodel.h"
+
+namespace {
+
+QVariantMap Row(const QString& host, const QString& ip, const QString& type) {
+    return {{"HomeHost", host}, {"IP", ip}, {"DeviceType", type}};
+}
+
+QStringList Column(const DeviceTableModel& model, int column) {
+    QStringList values;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        values << model.data(model.index(row, column)).toString();
+    }
+    return values;
+}
+
+}  // namespace
+
+class RowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void dataPairReadsFieldsUpToTheirEnd();
+    void modelShowsRowKeysInBoundColumns();
+    void sortArrangesRowsAndKeepsTheSelection();
+    void sortedOrderSurvivesARebuild();
+    void headerTakesCaptionTitleAndFont();
+};
+
+void RowsTest::dataPairReadsFieldsUpToTheirEnd() {
+    deviceinfo record;
+    // A field with no zero in its 32 bytes must stop at the field's end, not run into ip.
+    std::memset(record.host, 'h', sizeof record.host);
+    CopyDeviceField(record.ip, "192.168.1.20");
+    CopyDeviceField(record.product,
+                    "B\xc3\xbc"
+                    "cherei");  // UTF-8
+    const DataPair pair(record.host, record.ip, record.product);
+
+    QCOMPARE(pair.devicename(), QString(32, QLatin1Char('h')));
+    QCOMPARE(pair.deviceip(), QStringLiteral("192.168.1.20"));
+    QCOMPARE(pair.getTheIp(), pair.deviceip());
+    QCOMPARE(pair.devicetype(), QStringLiteral("B\u00fccherei"));
+    QCOMPARE(pair.row(), Row(QString(32, QLatin1Char('h')), "192.168.1.20", "B\u00fccherei"));
+}
+
+void RowsTest::modelShowsRowKeysInBoundColumns() {
+    DeviceTableModel model;
+    // The layout chooses the column order; here the IP comes first.
+    model.setColumns({"IP", "HomeHost", "DeviceType"}, {"Address", "Name"});
+    model.setRows({Row("alpha", "10.0.0.1", "K100"), Row("beta", "10.0.0.2", "K200")});
+    QCOMPARE(model.columnCount(), 3);
+    QCOMPARE(Column(model, 0), (QStringList{"10.0.0.1", "10.0.0.2"}));
+    QCOMPARE(Column(model, 1), (QStringList{"alpha", "beta"}));
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Name"));
+    // A column without a title falls back to its key.
+    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("DeviceType"));
+    QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
+
+    model.removeAllRows();
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void RowsTest::sortArrangesRowsAndKeepsTheSelection() {
+    DeviceTableModel model;
+    model.setColumns({"HomeHost", "IP", "DeviceType"}, {});
+    model.setRows({Row("c", "192.168.1.10", "X"), Row("a", "192.168.1.9", "Y"),
+                   Row("b", "192.168.1.100", "Z")});
+    QItemSelectionModel selection(&model);
+    selection.select(model.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    model.sort(1, Qt::AscendingOrder);
+    // Numbers compare as numbers: .9 before .10 before .100.
+    QCOMPARE(Column(model, 1), (QStringList{"192.168.1.9", "192.168.1.10", "192.168.1.100"}));
+    QCOMPARE(selection.selectedRows().size(), 1);
+    QCOMPARE(model.rowAt(selection.selectedRows().first().row()).value("HomeHost"), QVariant("c"));
+
+    model.sort(0, Qt::DescendingOrder);
+    QCOMPARE(Column(model, 0), (QStringList{"c", "b", "a"}));
+    model.sort(-1);
+    QCOMPARE(Column(model, 0), (QStringList{"c", "a", "b"}));
+}
+
+void RowsTest::sortedOrderSurvivesARebuild() {
+    DeviceTableModel model;
+    model.setColumns({"HomeHost", "IP", "DeviceType"}, {});
+    model.sort(0, Qt::AscendingOrder);
+    model.setRows({Row("b", "1.1.1.2", ""), Row("a", "1.1.1.1", ""), Row("a", "1.1.1.3", "")});
+    QCOMPARE(Column(model, 0), (QStringList{"a", "a", "b"}));
+    // Equal keys keep the device list's order.
+    QCOMPARE(Column(model, 1), (QStringList{"1.1.1.1", "1.1.1.3", "1.1.1.2"}));
+}
+
+void RowsTest::headerTakesCaptionTitleAndFont() {
+    DeviceTableModel model;
+    model.setColumns({"HomeHost", "IP", "DeviceType"}, {"Host name", "IP address", "Product"});
+    QSignalSpy changed(&model, &QAbstractItemModel::headerDataChanged);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(13);
+    QVERIFY(model.setHeaderData(2, Qt::Horizontal, QStringLiteral("Produkt")));
+    QVERIFY(model.setHeaderData(2, Qt::Horizontal, font, Qt::FontRole));
+    QVERIFY(!model.setHeaderData(3, Qt::Horizontal, QStringLiteral("none")));
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Produkt"));
+    QCOMPARE(model.headerData(2, Qt::Horizontal, Qt::FontRole).value<QFont>().pointSizeF(), 13.0);
+    QVERIFY(!model.headerData(1, Qt::Horizontal, Qt::FontRole).isValid());
+}
+
+QTEST_MAIN(RowsTest)
+#include "tst_rows.moc"
