@@ -1,5 +1,6 @@
 #include "tools/nas-sim/boxmessages.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -25,7 +26,8 @@ SearchRequest BroadcastAnswer(const BoxConfig& box) {
     answer.type = 1;
     const std::string text =
         "id=" + box.id + "&host=" + box.host + "&vendor=" + box.vendor + "&product=" + box.product;
-    std::strncpy(answer.info, text.c_str(), sizeof answer.info);
+    // A text that fills the whole area goes without a terminator, as the wire format allows.
+    std::memcpy(answer.info, text.data(), std::min(text.size(), sizeof answer.info));
     return answer;
 }
 

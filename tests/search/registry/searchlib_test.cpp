@@ -1,0 +1,311 @@
+// The entry calls with real workers, in a sealed namespace: which workers exist, on which
+// ports and addresses, and how the per-interface workers search and stop. Addresses come from
+// a replaced address source; 127.0.0.0/8 addresses are all bindable on the namespace's loopback.
+// The registry is process-wide and never emptied, and CTest runs every test in a process of
+// its own; the tests that check absolute ports skip when run after another in one process.
+
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/multicast.hpp>
+#include <boost/asio/ip/udp.hpp>
+
+#include "search/details/finddevice.h"
+#include "search/details/localiplist.h"
+#include "search/details/searchdevicemulticommandthead.h"
+#include "search/details/searchthreadregistry.h"
+#include "search/searchlib.h"
+#include "tests/search/registry/logcapture.h"
+#include "tests/support/gtestsealed.h"
+
+namespace {
+
+namespace asio = boost::asio;
+using asio::ip::udp;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::atomic<int> listings{0};
+
+void UseAddresses(std::vector<LocalInterfaceAddress> addresses) {
+    SetLocalAddressSource([addresses](std::vector<LocalInterfaceAddress>& out, std::string&) {
+        ++listings;
+        out = addresses;
+        return true;
+    });
+}
+
+LocalInterfaceAddress V4(const char* text) {
+    return {"eth", AF_INET, text, true, false};
+}
+LocalInterfaceAddress V6(const char* text) {
+    return {"eth", AF_INET6, text, true, false};
+}
+
+int IgnoreReport(deviceinfo*, int) {
+    return 0;
+}
+
+// True when a socket of ours can take address:port, i.e. no worker holds it.
+bool Free(const char* address, unsigned short port) {
+    asio::io_context io;
+    udp::socket probe(io, udp::v4());
+    boost::system::error_code error;
+    probe.bind(udp::endpoint(asio::ip::make_address_v4(address), port), error);
+    return !error;
+}
+
+// Receive threads are detached; letting them end before the test process exits keeps them off
+// static state that exit tears down.
+void WaitUntilStopped(CSearchDeviceThread* worker) {
+    for (int i = 0; i < 500 && worker->WorkThreadRunning(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(worker->WorkThreadRunning()) << "worker " << worker->Port() << " still runs";
+}
+
+void StopLibrary() {
+    ExitSearchLib();
+    SetLocalAddressSource(nullptr);
+    for (const auto& entry : SearchThreadList()) WaitUntilStopped(entry.pSearchThread);
+}
+
+#define REQUIRE_FRESH_REGISTRY()                                                   \
+    do {                                                                           \
+        if (!SearchThreadList().empty() || NextInterfacePort() != 1530)            \
+            GTEST_SKIP() << "needs a process of its own (CTest runs it that way)"; \
+    } while (0)
+
+TEST(SearchLib, TwoAddressesGetWorkersOn1530And1550AndAThirdLaterGets1570) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    nasfinder::test::LogDirectory log;
+    UseAddresses({{"lo", AF_INET, "127.0.0.1", true, true},
+                  V6("fe80::2"),
+                  V4("127.0.0.2"),
+                  V4("127.0.0.3")});
+
+    EXPECT_EQ(InitSearchLib(&IgnoreReport, true, log.Location().c_str(), true), 0);
+
+    const auto& list = SearchThreadList();
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0].strLocalIP, "");
+    EXPECT_EQ(list[0].pSearchThread->Port(), 67);
+    EXPECT_EQ(list[1].strLocalIP, "");
+    EXPECT_EQ(list[1].pSearchThread->Port(), 1900);
+    EXPECT_EQ(list[2].strLocalIP, "127.0.0.2");
+    EXPECT_EQ(list[2].pSearchThread->Port(), 1530);
+    EXPECT_EQ(list[3].strLocalIP, "127.0.0.3");
+    EXPECT_EQ(list[3].pSearchThread->Port(), 1550);
+    EXPECT_TRUE(list[2].pSearchThread->WorkThreadRunning());
+    // Bound to its own address only: the same port on another address is free.
+    EXPECT_FALSE(Free("127.0.0.2", 1530));
+    EXPECT_TRUE(Free("127.0.0.9", 1530));
+
+    // A new address, and a repeated one, before the next search.
+    UseAddresses({V4("127.0.0.2"), V4("127.0.0.3"), V4("127.0.0.4"), V4("127.0.0.4")});
+    EXPECT_EQ(SendMessage(nullptr), 0);
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_EQ(list[4].strLocalIP, "127.0.0.4");
+    EXPECT_EQ(list[4].pSearchThread->Port(), 1570);
+    EXPECT_EQ(NextInterfacePort(), 1590);
+
+    // An address that went away keeps its worker.
+    UseAddresses({V4("127.0.0.4")});
+    SendMessage(nullptr);
+    EXPECT_EQ(list.size(), 5u);
+
+    StopLibrary();
+    for (const auto& entry : list) EXPECT_TRUE(entry.pSearchThread->ExitRequested());
+    const std::string text = log.Text();
+    EXPECT_THAT(text, HasSubstr("SendThread 1530 : Init Search Device Work Thread Value, strIP : "
+                                "127.0.0.2, nPort : 1530  *["));
+    EXPECT_THAT(text, HasSubstr("SendThread 1530 : Exit Search Device Tread , bExitSock : 1  *["));
+    // Per-interface workers never joined the group, so they leave none.
+    EXPECT_THAT(text, Not(HasSubstr("SendThread 1530 : Leave")));
+    EXPECT_THAT(text, Not(HasSubstr("SendThread 1530 : Alter")));
+    EXPECT_THAT(text, HasSubstr("SendThread 1900 : Leave To Multicast Group Info *["));
+    EXPECT_THAT(text, HasSubstr("------Exit Log System-------\r\n"));
+}
+
+TEST(SearchLib, WithTheSwitchOffThereAreTwoWorkersAndNoAddressListing) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    listings = 0;
+    UseAddresses({V4("127.0.0.2")});
+    // Port 1900 taken: with no per-interface workers the SSDP worker moves on.
+    asio::io_context io;
+    udp::socket holder(io, udp::endpoint(udp::v4(), 1900));
+
+    InitSearchLib(&IgnoreReport, false, nullptr, false);
+    SendMessage(nullptr);
+    SendMessage(nullptr);
+
+    const auto& list = SearchThreadList();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].pSearchThread->Port(), 67);
+    EXPECT_EQ(list[1].pSearchThread->Port(), 1901);
+    EXPECT_EQ(list[1].pSearchThread->TestCount(), 1);
+    EXPECT_EQ(listings.load(), 0);
+    StopLibrary();
+}
+
+TEST(SearchLib, WithTheSwitchOnTheSsdpWorkerDoesNotMoveOffATakenPort) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    UseAddresses({});
+    asio::io_context io;
+    udp::socket holder(io, udp::endpoint(udp::v4(), 1900));
+
+    InitSearchLib(&IgnoreReport, false, nullptr, true);
+
+    const auto& list = SearchThreadList();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1].pSearchThread->Port(), 1900);
+    EXPECT_EQ(list[1].pSearchThread->TestCount(), 0);
+    EXPECT_FALSE(list[1].pSearchThread->WorkThreadRunning());
+    StopLibrary();
+}
+
+TEST(SearchLib, IPv6OnlyGetsNoWorkerAndADuplicateGetsOne) {
+    REQUIRE_SEALED_NETWORK();
+    const std::size_t before = SearchThreadList().size();
+    UseAddresses({V6("fe80::1"), V6("2001:db8::1")});
+    InitSearchLib(&IgnoreReport, false, nullptr, true);
+    EXPECT_EQ(SearchThreadList().size(), before + 2);
+
+    UseAddresses({V4("127.0.0.5"), V6("fe80::1"), V4("127.0.0.5")});
+    SendMessage(nullptr);
+    ASSERT_EQ(SearchThreadList().size(), before + 3);
+    EXPECT_EQ(SearchThreadList().back().strLocalIP, "127.0.0.5");
+    StopLibrary();
+}
+
+TEST(SearchLib, AHeldPortMovesTheWorkerToTheNextAndLeavesTheNextAddressItsOwn) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    nasfinder::test::LogDirectory log;
+    asio::io_context io;
+    udp::socket holder(io, udp::endpoint(asio::ip::make_address_v4("127.0.0.2"), 1530));
+    UseAddresses({V4("127.0.0.2"), V4("127.0.0.3")});
+
+    InitSearchLib(&IgnoreReport, true, log.Location().c_str(), true);
+
+    const auto& list = SearchThreadList();
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[2].pSearchThread->Port(), 1531);
+    EXPECT_EQ(list[2].pSearchThread->TestCount(), 1);
+    EXPECT_TRUE(list[2].pSearchThread->WorkThreadRunning());
+    EXPECT_EQ(list[3].pSearchThread->Port(), 1550);
+    const std::string text = log.Text();
+    EXPECT_THAT(text, HasSubstr("SendThread 1530 : Create Search Device Work Thread Error : "));
+    EXPECT_THAT(text, HasSubstr("SendThread 1530 : Handle Create Search Device Work Thread Error  "
+                                "*["));
+    EXPECT_THAT(text, HasSubstr("SendThread 1531 : Test Create Search Device Work Thread, "
+                                "testCount = 1, port = 1531  *["));
+    StopLibrary();
+}
+
+TEST(SearchLib, AnAddressThatCannotBeBoundUsesUpItsTwentyRetries) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    nasfinder::test::LogDirectory log;
+    // Not an address text, and an address this namespace does not own.
+    UseAddresses({V4("300.1.2.3"), V4("192.0.2.10")});
+
+    InitSearchLib(&IgnoreReport, true, log.Location().c_str(), true);
+
+    const auto& list = SearchThreadList();
+    ASSERT_EQ(list.size(), 4u);
+    for (int i : {2, 3}) {
+        EXPECT_EQ(list[i].pSearchThread->TestCount(), 20);
+        EXPECT_FALSE(list[i].pSearchThread->WorkThreadRunning());
+    }
+    // The last retry uses the first port plus 20: the next worker's first port.
+    EXPECT_EQ(list[2].pSearchThread->Port(), 1550);
+    EXPECT_EQ(list[3].pSearchThread->Port(), 1570);
+    const std::string text = log.Text();
+    EXPECT_THAT(text, HasSubstr("testCount = 20, port = 1550  *["));
+    EXPECT_THAT(text, Not(HasSubstr("testCount = 21")));
+    SendMessage(nullptr);
+    EXPECT_THAT(log.Text(), HasSubstr("SendThread 1550 : Send Search Device Error : "));
+    StopLibrary();
+}
+
+TEST(SearchLib, TheSystemAddressSourceReadsThisNamespace) {
+    REQUIRE_SEALED_NETWORK();
+    std::vector<LocalInterfaceAddress> addresses;
+    std::string error;
+    ASSERT_TRUE(ReadSystemInterfaceAddresses(addresses, error)) << error;
+    bool loopback = false;
+    for (const auto& a : addresses) {
+        loopback = loopback || (a.loopback && a.family == AF_INET && a.address == "127.0.0.1");
+    }
+    EXPECT_TRUE(loopback);
+    // Only loopback here, so no per-interface worker.
+    std::vector<std::string> list;
+    GetLocalIPList(list);
+    EXPECT_TRUE(list.empty());
+}
+
+// Reports that reach the dispatch, for the per-interface worker's own test.
+std::mutex reportMutex;
+std::condition_variable reportArrived;
+std::vector<std::pair<std::string, int>> reports;
+
+int KeepReport(deviceinfo* record, int handle) {
+    std::lock_guard<std::mutex> lock(reportMutex);
+    reports.emplace_back(record->id, handle);
+    reportArrived.notify_all();
+    return 0;
+}
+
+TEST(MultiCommandWorker, SearchesFromItsOwnAddressAndReportsTheAnswersThatComeBack) {
+    REQUIRE_SEALED_NETWORK();
+    asio::io_context io;
+    const auto group = asio::ip::make_address_v4("239.143.255.250");
+    udp::socket device(io, udp::endpoint(udp::v4(), 1900));
+    device.set_option(
+        asio::ip::multicast::join_group(group, asio::ip::make_address_v4("127.0.0.1")));
+    SetFindDeviceCallback(&KeepReport);
+
+    auto* worker = new CSearchDeviceMultiCommandThead;  // never deleted, like every worker
+    worker->InitThreadValue("127.0.0.2", 1610, true);
+    ASSERT_TRUE(worker->WorkThreadRunning());
+    worker->SendSearchCommand(nullptr);
+
+    char search[1024] = {};
+    udp::endpoint from;
+    const std::size_t length = device.receive_from(asio::buffer(search), from);
+    EXPECT_EQ(from, udp::endpoint(asio::ip::make_address_v4("127.0.0.2"), 1610));
+    EXPECT_EQ(length, 129u);
+    EXPECT_EQ(std::string(search, 9), "M-SEARCH ");
+
+    const std::string answer =
+        "HTTP/1.1 200 OK\r\nLOCATION: http://127.0.0.7:80/d.xml\r\n"
+        "SERVER: Linux UPnP/1.0 KIVO/2.1, b, KORVANT/nas/NS200\r\n"
+        "USN: uuid:dev-7::urn:schemas-upnp-org:device:HomeNasDevice:1\r\n\r\n";
+    device.send_to(asio::buffer(answer), from);
+    {
+        std::unique_lock<std::mutex> lock(reportMutex);
+        ASSERT_TRUE(
+            reportArrived.wait_for(lock, std::chrono::seconds(5), [] { return !reports.empty(); }));
+        EXPECT_EQ(reports[0], std::make_pair(std::string("dev-7"), 1610));
+    }
+    worker->ExitWorkThread();
+    EXPECT_TRUE(worker->ExitRequested());
+    WaitUntilStopped(worker);
+    SetFindDeviceCallback(nullptr);
+}
+
+}  // namespace
