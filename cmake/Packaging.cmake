@@ -1,0 +1,92 @@
+# Desktop integration, the port capability and the Debian package.
+
+if(NASFINDER_BUILD_APP)
+    install(FILES ${NASFINDER_LANGUAGE_FILES}
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/nasfinder)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/nasfinder.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/nasfinder.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+
+# The broadcast search listens on UDP port 67, which only root may bind unless the program holds
+# cap_net_bind_service. Installing as root gives it to both programs that search; otherwise the
+# install says what to run.
+install(CODE "set(NASFINDER_INSTALL_BINDIR \"${CMAKE_INSTALL_BINDIR}\")")
+install(CODE [=[
+    if(IS_ABSOLUTE "${NASFINDER_INSTALL_BINDIR}")
+        set(_nasfinder_bindir "$ENV{DESTDIR}${NASFINDER_INSTALL_BINDIR}")
+    else()
+        set(_nasfinder_bindir "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${NASFINDER_INSTALL_BINDIR}")
+    endif()
+    execute_process(COMMAND id -u OUTPUT_VARIABLE _nasfinder_uid
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    find_program(_nasfinder_setcap setcap PATHS /usr/sbin /sbin)
+    foreach(_nasfinder_program nasfinder nas-search)
+        set(_nasfinder_path "${_nasfinder_bindir}/${_nasfinder_program}")
+        if(NOT EXISTS "${_nasfinder_path}")
+            message(STATUS "Port capability: ${_nasfinder_path} is not installed, skipped")
+        elseif(NOT _nasfinder_uid STREQUAL "0")
+            message(STATUS "Port capability: not installing as root; to let ${_nasfinder_program} "
+                           "search by broadcast, run: "
+                           "sudo setcap cap_net_bind_service=+ep ${_nasfinder_path}")
+        elseif(NOT _nasfinder_setcap)
+            message(STATUS "Port capability: setcap not found (Debian package libcap2-bin); "
+                           "${_nasfinder_program} can search by broadcast only as root")
+        else()
+            execute_process(
+                COMMAND ${_nasfinder_setcap} cap_net_bind_service=+ep "${_nasfinder_path}"
+                RESULT_VARIABLE _nasfinder_result ERROR_VARIABLE _nasfinder_error)
+            if(_nasfinder_result EQUAL 0)
+                message(STATUS "Port capability: cap_net_bind_service set on ${_nasfinder_path}")
+            else()
+                message(STATUS "Port capability: setcap failed on ${_nasfinder_path}: "
+                               "${_nasfinder_error}")
+            endif()
+        endif()
+    endforeach()
+]=])
+
+set(CPACK_PACKAGE_NAME nasfinder)
+set(CPACK_PACKAGE_VENDOR "nasfinder developers")
+set(CPACK_PACKAGE_CONTACT "nasfinder developers <nasfinder@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Finds network storage boxes on the local network")
+set(CPACK_PACKAGE_DESCRIPTION
+    "nasfinder searches the local network for storage boxes by SSDP and by broadcast, lists them "
+    "in a window and opens a selected box's web interface or file share. The nas-search "
+    "program does the same search from a terminal.")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY nasfinder)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Shared libraries (Qt, Boost, the C++ runtime) are found by dpkg-shlibdeps; the rest is what
+# the programs need at run time without linking it.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+
+# Capabilities do not survive in the package's archive, so the maintainer script sets them.
+set(_nasfinder_postinst ${PROJECT_BINARY_DIR}/debian/postinst)
+file(WRITE ${_nasfinder_postinst} "#!/bin/sh
+# Lets nasfinder and nas-search bind UDP port 67 for the broadcast search without root.
+set -e
+if [ \"$1\" = configure ]; then
+    for program in ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/nasfinder \\
+                   ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/nas-search; do
+        if [ -x \"$program\" ]; then
+            setcap cap_net_bind_service=+ep \"$program\" ||
+                echo \"nasfinder: could not give $program the port capability\" >&2
+        fi
+    done
+fi
+exit 0
+")
+file(CHMOD ${_nasfinder_postinst} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${_nasfinder_postinst})
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)
