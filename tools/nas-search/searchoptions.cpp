@@ -54,7 +54,11 @@ ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOpti
                                 std::string& message) {
     po::variables_map values;
     try {
-        po::store(po::command_line_parser(args).options(Described()).run(), values);
+        po::store(po::command_line_parser(args)
+                      .options(Described())
+                      .positional(po::positional_options_description())
+                      .run(),
+                  values);
         po::notify(values);
     } catch (const po::error& e) {
         message = e.what();

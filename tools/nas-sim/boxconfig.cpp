@@ -58,7 +58,7 @@ bool ParseBoxSpec(const std::string& spec, BoxConfig& box, std::string& error) {
     std::istringstream in(spec);
     while (std::getline(in, field, ',')) fields.push_back(field);
     if (!spec.empty() && spec.back() == ',') fields.push_back("");
-    if (fields.size() != 6 && fields.size() != 7) {
+    if ((fields.size() != 6 && fields.size() != 7) || fields.back().empty()) {
         error = "a box is ADDRESS,ID,HOST,VENDOR,PRODUCT,VERSION[,EXTRA]: " + spec;
         return false;
     }

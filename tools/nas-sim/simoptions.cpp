@@ -29,7 +29,11 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
                                 std::string& message) {
     po::variables_map values;
     try {
-        po::store(po::command_line_parser(args).options(Described()).run(), values);
+        po::store(po::command_line_parser(args)
+                      .options(Described())
+                      .positional(po::positional_options_description())
+                      .run(),
+                  values);
         po::notify(values);
     } catch (const po::error& e) {
         message = e.what();

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The programs' command lines as a user meets them: refused arguments, help, Ctrl-C, and pure
+# JSON on standard output with the log on. Runs in a network namespace of its own, so even a
+# wrongly accepted command line cannot reach a real network; skipped (77) without root.
+# usage: cli.sh NAS_SEARCH NAS_SIM
+set -uo pipefail
+search=$1
+sim=$2
+
+if [ -z "${NASFINDER_CLI_SEALED:-}" ]; then
+    if [ "$(id -u)" -ne 0 ] || ! unshare --net true 2>/dev/null; then
+        echo "SKIP: needs root and network namespaces (never runs on the host network)"
+        exit 77
+    fi
+    NASFINDER_CLI_SEALED=1 exec unshare --net -- "$0" "$@"
+fi
+ip link set lo up
+
+work=$(mktemp -d /tmp/nasfinder-cli.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# expect_status STATUS PROGRAM ARGS...: runs it with output in $work/out and $work/err.
+expect_status() {
+    local want=$1
+    shift
+    timeout 10 "$@" >"$work/out" 2>"$work/err"
+    local got=$?
+    [ "$got" -eq "$want" ] || fail "$* exited $got, expected $want"
+}
+
+for args in "--frobnicate" "--seconds 0" "--seconds -1" "--searches 0" "--searches 1001" \
+    "--interval -1" "--request-hex 0b01" "--request-hex $(printf 'zz%.0s' {1..148})" \
+    "stray-word"; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$search" $args
+    grep -q "^usage: nas-search" "$work/err" || fail "nas-search $args: no usage on stderr"
+    [ ! -s "$work/out" ] || fail "nas-search $args: wrote to stdout"
+done
+
+expect_status 0 "$search" --help
+grep -q "^usage: nas-search" "$work/out" || fail "nas-search --help: no usage on stdout"
+
+expect_status 2 "$sim"
+grep -q "^usage: nas-sim" "$work/err" || fail "nas-sim without boxes: no usage on stderr"
+expect_status 2 "$sim" --box "10.1.1.1,a,h"
+
+# Ctrl-C ends a search at once with 130; SIGTERM with 143.
+for signal in INT:130 TERM:143; do
+    "$search" --seconds 30 >"$work/out" 2>"$work/err" &
+    pid=$!
+    sleep 0.5
+    started=$(date +%s%N)
+    kill -"${signal%%:*}" "$pid"
+    wait "$pid"
+    got=$?
+    elapsed=$((($(date +%s%N) - started) / 1000000))
+    [ "$got" -eq "${signal##*:}" ] || fail "SIG${signal%%:*} gave exit $got"
+    [ "$elapsed" -lt 2000 ] || fail "SIG${signal%%:*} took $elapsed ms"
+done
+
+# With the log on, the library's lines go to stderr and stdout stays JSON Lines.
+mkdir "$work/log"
+expect_status 0 "$search" --json --seconds 1 --log-dir "$work/log/"
+jq -e . "$work/out" >/dev/null || fail "stdout is not pure JSON Lines"
+[ "$(tail -n 1 "$work/out")" = '{"event":"done","devices":0}' ] || fail "no done line last"
+grep -q "SendMessage : pdhcp is NULL" "$work/err" || fail "the log lines did not reach stderr"
+ls "$work/log/"*-SearchDeviceLog.txt >/dev/null 2>&1 || fail "no log file"
+
+# Without --json: the table on stdout.
+expect_status 0 "$search" --seconds 1 --no-interface-search
+grep -q "^HOST *IP *PRODUCT *VENDOR *VERSION$" "$work/out" || fail "no table header"
+grep -q "^0 devices found$" "$work/out" || fail "no device count"
+
+[ "$failures" -eq 0 ] && echo "PASS: command lines"
+exit $((failures > 0))

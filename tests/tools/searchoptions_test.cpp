@@ -1,0 +1,117 @@
+// nas-search's command line: what runs, and what is refused before any socket is opened.
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tools/nas-search/searchoptions.h"
+
+namespace {
+
+std::string HexOf(const SearchRequest& request) {
+    static const char digits[] = "0123456789abcdef";
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&request);
+    std::string hex;
+    for (std::size_t i = 0; i < sizeof request; ++i) {
+        hex += digits[bytes[i] >> 4];
+        hex += digits[bytes[i] & 15];
+    }
+    return hex;
+}
+
+TEST(SearchOptions, DefaultsMatchTheWindowsSearch) {
+    SearchOptions options;
+    std::string message;
+    ASSERT_EQ(ParseSearchOptions({}, options, message), ParseOutcome::Run);
+    EXPECT_EQ(options.seconds, 11);
+    EXPECT_EQ(options.searches, 1);
+    EXPECT_EQ(options.interval, 2);
+    EXPECT_TRUE(options.interfaceSearch);
+    EXPECT_FALSE(options.logDir.has_value());
+    EXPECT_FALSE(options.request.has_value());
+    EXPECT_FALSE(options.json);
+}
+
+TEST(SearchOptions, EveryOptionIsTaken) {
+    SearchRequest request = DefaultSearchRequest();
+    request.type = 0xAB;
+    std::strcpy(request.info, "x=1");
+    SearchOptions options;
+    std::string message;
+    ASSERT_EQ(ParseSearchOptions(
+                  {"--seconds", "4.5", "--searches", "3", "--interval=1", "--no-interface-search",
+                   "--log-dir", "/tmp/logs/", "--request-hex", HexOf(request), "--json"},
+                  options, message),
+              ParseOutcome::Run)
+        << message;
+    EXPECT_EQ(options.seconds, 4.5);
+    EXPECT_EQ(options.searches, 3);
+    EXPECT_EQ(options.interval, 1);
+    EXPECT_FALSE(options.interfaceSearch);
+    EXPECT_EQ(options.logDir, "/tmp/logs/");
+    ASSERT_TRUE(options.request.has_value());
+    EXPECT_EQ(std::memcmp(&*options.request, &request, sizeof request), 0);
+    EXPECT_TRUE(options.json);
+}
+
+TEST(SearchOptions, HelpIsNotAnError) {
+    SearchOptions options;
+    std::string message;
+    EXPECT_EQ(ParseSearchOptions({"--help"}, options, message), ParseOutcome::Help);
+    EXPECT_NE(SearchUsage().find("usage: nas-search"), std::string::npos);
+}
+
+struct BadArguments {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+class RefusedArguments : public ::testing::TestWithParam<BadArguments> {};
+
+TEST_P(RefusedArguments, AreInvalidWithAReason) {
+    SearchOptions options;
+    options.searches = 77;
+    std::string message;
+    EXPECT_EQ(ParseSearchOptions(GetParam().args, options, message), ParseOutcome::Invalid);
+    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(options.searches, 77) << "a refused command line must leave the options alone";
+}
+
+const std::string kGoodHex = HexOf(DefaultSearchRequest());
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedArguments,
+    ::testing::Values(BadArguments{"unknown_option", {"--frobnicate"}},
+                      BadArguments{"positional", {"extra"}},
+                      BadArguments{"seconds_zero", {"--seconds", "0"}},
+                      BadArguments{"seconds_negative", {"--seconds", "-3"}},
+                      BadArguments{"seconds_text", {"--seconds", "soon"}},
+                      BadArguments{"seconds_nan", {"--seconds", "nan"}},
+                      BadArguments{"seconds_huge", {"--seconds", "1e9"}},
+                      BadArguments{"seconds_missing_value", {"--seconds"}},
+                      BadArguments{"searches_zero", {"--searches", "0"}},
+                      BadArguments{"searches_too_many", {"--searches", "1001"}},
+                      BadArguments{"searches_fraction", {"--searches", "1.5"}},
+                      BadArguments{"interval_negative", {"--interval", "-1"}},
+                      BadArguments{"searches_after_window",
+                                   {"--seconds", "5", "--searches", "3", "--interval", "2.5"}},
+                      BadArguments{"log_dir_empty", {"--log-dir", ""}},
+                      BadArguments{"hex_short", {"--request-hex", kGoodHex.substr(2)}},
+                      BadArguments{"hex_long", {"--request-hex", kGoodHex + "00"}},
+                      BadArguments{"hex_not_hex", {"--request-hex", "g" + kGoodHex.substr(1)}},
+                      BadArguments{"hex_blank", {"--request-hex", " " + kGoodHex.substr(1)}}),
+    [](const ::testing::TestParamInfo<BadArguments>& info) { return info.param.name; });
+
+TEST(RequestHex, ReadsEitherCaseIntoTheRecordsBytes) {
+    SearchRequest request{};
+    std::string hex = kGoodHex;
+    for (char& c : hex) c = static_cast<char>(std::toupper(c));
+    ASSERT_TRUE(ParseRequestHex(hex, request));
+    const SearchRequest expected = DefaultSearchRequest();
+    EXPECT_EQ(std::memcmp(&request, &expected, sizeof request), 0);
+    EXPECT_EQ(hex.substr(0, 16), "0B010000FFFFFFFF");
+}
+
+}  // namespace
