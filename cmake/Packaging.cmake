@@ -51,7 +51,7 @@ set(CPACK_PACKAGE_NAME nasfinder)
 set(CPACK_PACKAGE_VENDOR "nasfinder developers")
 set(CPACK_PACKAGE_CONTACT "nasfinder developers <nasfinder@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Finds network storage boxes on the local network")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "nasfinder searches the local network for storage boxes by SSDP and by broadcast, lists them "
     "in a window and opens a selected box's web interface or file share. The nas-search "
     "program does the same search from a terminal.")
