@@ -1,0 +1,87 @@
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+
+#include "src/app/controller.h"
+#include "src/app/devicetablemodel.h"
+#include "src/app/mainwindow.h"
+
+// Receives the URLs the window hands to the desktop.
+class LabUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+// The window against simulated boxes in a namespace lab, on its own timer: run by
+// window_lab.sh, which builds the lab and names the boxes' addresses in NASFINDER_LAB_BOXES.
+class WindowLabTest : public QObject {
+    Q_OBJECT
+private slots:
+    void boxesAppearRefreshFindsThemAndButtonsOpenThem();
+};
+
+void WindowLabTest::boxesAppearRefreshFindsThemAndButtonsOpenThem() {
+    QStringList boxes = qEnvironmentVariable("NASFINDER_LAB_BOXES").split(' ', Qt::SkipEmptyParts);
+    if (boxes.isEmpty()) QSKIP("runs inside the namespace lab that window_lab.sh builds");
+    boxes.sort();
+
+    LabUrlCatcher catcher;
+    QDesktopServices::setUrlHandler("http", &catcher, "open");
+    QDesktopServices::setUrlHandler("smb", &catcher, "open");
+    LaunchOptions options;
+    options.appleLanguages = QStringList{"en"};
+    options.resourceDirs = QStringList{NASFINDER_SOURCE_RESOURCES};
+    MainWindow window(options);
+    window.show();
+    DeviceTableModel& rows = *window.controller()->array_controller();
+    QTableView& table = *window.findChild<QTableView*>("tableview");
+    QPushButton& login = *window.findChild<QPushButton*>("loginbutton");
+    QPushButton& storage = *window.findChild<QPushButton*>("storagebutton");
+    QPushButton& refresh = *window.findChild<QPushButton*>("refreshbutton");
+    QLabel& countdown = *window.findChild<QLabel*>("countdownField");
+    const auto column = [&rows](const char* key) {
+        QStringList values;
+        for (int row = 0; row < rows.rowCount(); ++row)
+            values << rows.rowAt(row).value(key).toString();
+        values.sort();
+        return values;
+    };
+
+    // The boxes show up while the countdown still runs.
+    QTRY_COMPARE_WITH_TIMEOUT(rows.rowCount(), boxes.size(), 9000);
+    QVERIFY(!login.isEnabled());
+    QVERIFY(countdown.text().startsWith("Search Time "));
+    QCOMPARE(column("IP"), boxes);
+    QCOMPARE(column("HomeHost"), (QStringList{"nas-1", "nas-2", "nas-3"}));
+    QCOMPARE(column("DeviceType"), (QStringList{"NS200", "NS200", "NS200"}));
+
+    QTRY_VERIFY_WITH_TIMEOUT(login.isEnabled(), 14000);
+    QCOMPARE(countdown.text(), QString());
+    const QString chosen = boxes.at(1);
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        if (rows.rowAt(row).value("IP").toString() == chosen) table.selectRow(row);
+    }
+    login.click();
+    storage.click();
+    QCOMPARE(catcher.urls, (QList<QUrl>{QUrl("http://" + chosen), QUrl("smb://" + chosen)}));
+
+    // Refresh empties the table and the next search window finds the same boxes again.
+    refresh.click();
+    QCOMPARE(rows.rowCount(), 0);
+    QVERIFY(!login.isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(rows.rowCount(), boxes.size(), 9000);
+    QVERIFY(!login.isEnabled());
+    QCOMPARE(column("IP"), boxes);
+
+    QDesktopServices::unsetUrlHandler("http");
+    QDesktopServices::unsetUrlHandler("smb");
+}
+
+QTEST_MAIN(WindowLabTest)
+#include "tst_windowlab.moc"

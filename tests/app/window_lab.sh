@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The window end to end: three simulated boxes on a namespace LAN (scripts/lab) appear during
+# the countdown, Refresh finds them again, and both buttons open the selected box. The lab is
+# made inside a throw-away network namespace and removed on every way out. Without root or
+# namespaces the test is skipped (77); it never runs on the host network.
+# Usage: window_lab.sh TST_WINDOWLAB NAS_SIM
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/lab
+source "$here/../../scripts/lab"
+
+[ $# -eq 2 ] || { echo "usage: $0 TST_WINDOWLAB NAS_SIM" >&2; exit 2; }
+windowtest=$(realpath "$1")
+sim=$(realpath "$2")
+
+if [ -z "${NASFINDER_WINDOW_LAB_SEALED:-}" ]; then
+    if ! reason=$(lab_require 2>&1); then
+        echo "SKIP: $reason (the window's end-to-end test never uses the host network)"
+        exit 77
+    fi
+    NASFINDER_WINDOW_LAB_SEALED=1 exec unshare --net -- "$0" "$@"
+fi
+
+lab="nfapp$$"
+work=$(mktemp -d "/tmp/$lab.XXXXXX")
+trap 'lab_destroy; rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+
+lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_boxes "$lab" 1 1 3 || exit 1
+specs=()
+boxes=()
+for n in 1 2 3; do
+    address=$(lab_box_address 1 "$n")
+    specs+=(--box "$address,box-$n,nas-$n,KORVANT,NS200,2.1")
+    boxes+=("$address")
+done
+lab_start_sim "$lab" lan1 "$work/sim.log" "$sim" "${specs[@]}" || exit 1
+
+lab_exec "$lab" host env QT_QPA_PLATFORM=offscreen NASFINDER_LAB_BOXES="${boxes[*]}" \
+    "$windowtest" >"$work/window.txt" 2>&1
+status=$?
+if [ "$status" -ne 0 ]; then
+    echo "FAIL: the window test ended with $status"
+    cat "$work/window.txt" "$work/sim.log"
+    exit 1
+fi
+grep -E "^(PASS|Totals)" "$work/window.txt"
