@@ -10,7 +10,9 @@
 namespace {
 
 bool bInterfaceSearch = false;
-std::vector<IPANDSEARCHTHREAD> searchThreadList;
+// Never destroyed: it keeps the workers, which outlive every static destructor because their
+// detached receive threads may still be ending when the process exits.
+std::vector<IPANDSEARCHTHREAD>& searchThreadList = *new std::vector<IPANDSEARCHTHREAD>;
 int nextInterfacePort = kFirstInterfacePort;
 
 constexpr int kBroadcastPort = 67;

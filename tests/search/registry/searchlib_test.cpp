@@ -279,7 +279,8 @@ TEST(MultiCommandWorker, SearchesFromItsOwnAddressAndReportsTheAnswersThatComeBa
         asio::ip::multicast::join_group(group, asio::ip::make_address_v4("127.0.0.1")));
     SetFindDeviceCallback(&KeepReport);
 
-    auto* worker = new CSearchDeviceMultiCommandThead;  // never deleted, like every worker
+    // On the heap like every worker: it may only go once its receive thread has ended.
+    auto* worker = new CSearchDeviceMultiCommandThead;
     worker->InitThreadValue("127.0.0.2", 1610, true);
     ASSERT_TRUE(worker->WorkThreadRunning());
     worker->SendSearchCommand(nullptr);
@@ -306,6 +307,7 @@ TEST(MultiCommandWorker, SearchesFromItsOwnAddressAndReportsTheAnswersThatComeBa
     EXPECT_TRUE(worker->ExitRequested());
     WaitUntilStopped(worker);
     SetFindDeviceCallback(nullptr);
+    if (!worker->WorkThreadRunning()) delete worker;
 }
 
 }  // namespace
