@@ -17,10 +17,11 @@ std::string whyNot = "the test binary did not try to make a network namespace";
 
 // Loopback up with multicast, and the group range and the limited broadcast routed through it,
 // so multicast and broadcast sends reach listeners in the same namespace and nowhere else.
+// The source address makes looped-back datagrams come from 127.0.0.1 rather than 0.0.0.0.
 constexpr const char* kSetUpLoopback =
     "ip link set lo up && ip link set lo multicast on && "
-    "ip route add 224.0.0.0/4 dev lo && "
-    "{ ip route add 255.255.255.255/32 dev lo 2>/dev/null || true; }";
+    "ip route add 224.0.0.0/4 dev lo src 127.0.0.1 && "
+    "{ ip route add 255.255.255.255/32 dev lo src 127.0.0.1 2>/dev/null || true; }";
 
 }  // namespace
 
