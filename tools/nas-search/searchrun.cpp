@@ -46,19 +46,13 @@ Clock::time_point After(Clock::time_point start, double seconds) {
 }
 
 // The countdown goes where a person watches: standard error, when that is a terminal.
-class Countdown {
-public:
-    explicit Countdown(bool shown) : shown(shown) {}
-    void Show(double secondsLeft) {
-        if (shown) std::fprintf(stderr, "\rsearching, %3.0f s left ", std::ceil(secondsLeft));
-    }
-    void Clear() {
-        if (shown) std::fprintf(stderr, "\r%*s\r", 24, "");
-    }
+void ShowCountdown(bool shown, double secondsLeft) {
+    if (shown) std::fprintf(stderr, "\rsearching, %3.0f s left ", std::ceil(secondsLeft));
+}
 
-private:
-    bool shown;
-};
+void ClearCountdown(bool shown) {
+    if (shown) std::fprintf(stderr, "\r%*s\r", 24, "");
+}
 
 int Stop(int signal) {
     ExitSearchLib();
@@ -73,15 +67,17 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
     const sigset_t signals = StopSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    CReportPrinter printer(out, options.json);
-    CReportPrinter::Use(&printer);
+    // Lives until the process ends: a receive thread may still be reporting after the
+    // library was told to stop.
+    auto* printer = new CReportPrinter(out, options.json);
+    CReportPrinter::Use(printer);
     CDeviceListStore& store = CDeviceListStore::Instance();
     store.InitSearch(&CReportPrinter::OnReport, options.logDir.has_value(),
                      options.logDir ? options.logDir->c_str() : nullptr, options.interfaceSearch);
 
     SearchRequest request = options.request.value_or(SearchRequest{});
     SearchRequest* requestArgument = options.request ? &request : nullptr;
-    Countdown countdown(!options.json && isatty(STDERR_FILENO) == 1);
+    const bool countdown = !options.json && isatty(STDERR_FILENO) == 1;
 
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = After(start, options.seconds);
@@ -94,21 +90,21 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
             ++nextSearch;
             continue;
         }
-        countdown.Show(std::chrono::duration<double>(end - now).count());
+        ShowCountdown(countdown, std::chrono::duration<double>(end - now).count());
         // Wakes at least once a second, for the countdown.
         Clock::time_point wake = std::min(end, now + std::chrono::seconds(1));
         if (nextSearch < options.searches) {
             wake = std::min(wake, After(start, nextSearch * options.interval));
         }
         if (const int signal = WaitUntil(wake)) {
-            countdown.Clear();
-            printer.Close();
+            ClearCountdown(countdown);
+            printer->Close();
             return Stop(signal);
         }
     }
-    countdown.Clear();
+    ClearCountdown(countdown);
 
-    printer.Close();
+    printer->Close();
     std::vector<deviceinfo> devices;
     store.CopyDeviceList(devices);
     if (options.json) {
