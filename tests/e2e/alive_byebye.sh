@@ -12,8 +12,9 @@ lab_start_sim "$lab" lan1 "$work/sim-b.log" "$sim" \
     --box "$(lab_box_address 1 2),box-b,nas-b,KORVANT,NS200,2.1"
 leaving=$LAB_LAST_PID
 
-lab_exec "$lab" host "$search" --json --seconds 4 >"$work/out.json" 2>"$work/err.txt" &
+lab_exec "$lab" host "$search" --json --seconds 7 >"$work/out.json" 2>"$work/err.txt" &
 searching=$!
+# Well inside the window, leaving it time for the late box on a slow machine.
 sleep 1.5
 lab_stop_sim "$leaving"
 lab_start_sim "$lab" lan1 "$work/sim-c.log" "$sim" \
