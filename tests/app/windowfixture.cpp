@@ -17,6 +17,8 @@ WindowFixture::WindowFixture(const QString& language, const QStringList& resourc
                                : resourceDirs;
     mainWindow = std::make_unique<MainWindow>(options);
     controller().searchTimer()->stop();
+    // The parse thread writes console lines too; tests that read the console start after it.
+    if (controller().languageParse()) waitForCaptions();
 }
 
 WindowFixture::~WindowFixture() {

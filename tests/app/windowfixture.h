@@ -14,7 +14,8 @@ class Controller;
 class DeviceTableModel;
 
 // The real window, started inside the test's own network namespace, with its one-second timer
-// stopped so that a test drives the ticks itself.
+// stopped so that a test drives the ticks itself. When a language file is found, construction
+// returns once its captions have been applied.
 class WindowFixture {
 public:
     // language is element 0 of the preferred-language list; resourceDirs defaults to the
