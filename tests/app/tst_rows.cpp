@@ -29,8 +29,6 @@ private slots:
     void dataPairReadsFieldsUpToTheirEnd();
     void modelShowsRowKeysInBoundColumns();
     void sortArrangesRowsAndKeepsTheSelection();
-    void sortedOrderSurvivesARebuild();
-    void headerTakesCaptionTitleAndFont();
 };
 
 void RowsTest::dataPairReadsFieldsUpToTheirEnd() {
@@ -85,31 +83,6 @@ void RowsTest::sortArrangesRowsAndKeepsTheSelection() {
     QCOMPARE(Column(model, 0), (QStringList{"c", "b", "a"}));
     model.sort(-1);
     QCOMPARE(Column(model, 0), (QStringList{"c", "a", "b"}));
-}
-
-void RowsTest::sortedOrderSurvivesARebuild() {
-    DeviceTableModel model;
-    model.setColumns({"HomeHost", "IP", "DeviceType"}, {});
-    model.sort(0, Qt::AscendingOrder);
-    model.setRows({Row("b", "1.1.1.2", ""), Row("a", "1.1.1.1", ""), Row("a", "1.1.1.3", "")});
-    QCOMPARE(Column(model, 0), (QStringList{"a", "a", "b"}));
-    // Equal keys keep the device list's order.
-    QCOMPARE(Column(model, 1), (QStringList{"1.1.1.1", "1.1.1.3", "1.1.1.2"}));
-}
-
-void RowsTest::headerTakesCaptionTitleAndFont() {
-    DeviceTableModel model;
-    model.setColumns({"HomeHost", "IP", "DeviceType"}, {"Host name", "IP address", "Product"});
-    QSignalSpy changed(&model, &QAbstractItemModel::headerDataChanged);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSizeF(13);
-    QVERIFY(model.setHeaderData(2, Qt::Horizontal, QStringLiteral("Produkt")));
-    QVERIFY(model.setHeaderData(2, Qt::Horizontal, font, Qt::FontRole));
-    QVERIFY(!model.setHeaderData(3, Qt::Horizontal, QStringLiteral("none")));
-    QCOMPARE(changed.count(), 2);
-    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Produkt"));
-    QCOMPARE(model.headerData(2, Qt::Horizontal, Qt::FontRole).value<QFont>().pointSizeF(), 13.0);
-    QVERIFY(!model.headerData(1, Qt::Horizontal, Qt::FontRole).isValid());
 }
 
 QTEST_MAIN(RowsTest)
