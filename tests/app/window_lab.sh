@@ -26,14 +26,14 @@ trap 'lab_destroy; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
 lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_boxes "$lab" 1 1 3 || exit 1
-specs=()
+sim_args=()
 boxes=()
 for n in 1 2 3; do
     address=$(lab_box_address 1 "$n")
-    specs+=(--box "$address,box-$n,nas-$n,KORVANT,NS200,2.1")
+    sim_args+=(--box "$address,box-$n,nas-$n,KORVANT,NS200,2.1")
     boxes+=("$address")
 done
-lab_start_sim "$lab" lan1 "$work/sim.log" "$sim" "${specs[@]}" || exit 1
+lab_start_sim "$lab" lan1 "$work/sim.log" "$sim" "${sim_args[@]}" || exit 1
 
 lab_exec "$lab" host env QT_QPA_PLATFORM=offscreen NASFINDER_LAB_BOXES="${boxes[*]}" \
     "$windowtest" >"$work/window.txt" 2>&1

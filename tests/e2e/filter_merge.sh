@@ -8,10 +8,10 @@ lab_add_lan "$lab" 1
 lab_add_boxes "$lab" 1 1 5
 boxes=()
 n=0
-for spec in "box-k nas-k korvant" "box-g nas-g KORVANT-GmbH" "box-t nas-t Talix3" \
+for box in "box-k nas-k korvant" "box-g nas-g KORVANT-GmbH" "box-t nas-t Talix3" \
     "box-o nas-o OTHERCO" "box-x nas-x TALIX3X"; do
     n=$((n + 1))
-    read -r id host vendor <<<"$spec"
+    read -r id host vendor <<<"$box"
     boxes+=(--box "$(lab_box_address 1 "$n"),$id,$host,$vendor,NS200,2.1")
 done
 lab_start_sim "$lab" lan1 "$work/sim.log" "$sim" "${boxes[@]}"

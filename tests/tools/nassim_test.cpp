@@ -19,9 +19,9 @@ namespace {
 BoxConfig Box(std::string extra = "") {
     BoxConfig box;
     std::string error;
-    const std::string spec =
+    const std::string text =
         "10.1.1.1,box-1,nas-01,KORVANT,NS200,2.1" + (extra.empty() ? "" : "," + extra);
-    EXPECT_TRUE(ParseBoxSpec(spec, box, error)) << error;
+    EXPECT_TRUE(ParseBoxText(text, box, error)) << error;
     return box;
 }
 
@@ -41,7 +41,7 @@ class RefusedSpec : public ::testing::TestWithParam<const char*> {};
 TEST_P(RefusedSpec, IsRefusedWithAReason) {
     BoxConfig box;
     std::string error;
-    EXPECT_FALSE(ParseBoxSpec(GetParam(), box, error));
+    EXPECT_FALSE(ParseBoxText(GetParam(), box, error));
     EXPECT_FALSE(error.empty());
 }
 

@@ -52,14 +52,14 @@ BoxConfig FromFields(const std::vector<std::string>& fields) {
 
 }  // namespace
 
-bool ParseBoxSpec(const std::string& spec, BoxConfig& box, std::string& error) {
+bool ParseBoxText(const std::string& text, BoxConfig& box, std::string& error) {
     std::vector<std::string> fields;
     std::string field;
-    std::istringstream in(spec);
+    std::istringstream in(text);
     while (std::getline(in, field, ',')) fields.push_back(field);
-    if (!spec.empty() && spec.back() == ',') fields.push_back("");
+    if (!text.empty() && text.back() == ',') fields.push_back("");
     if ((fields.size() != 6 && fields.size() != 7) || fields.back().empty()) {
-        error = "a box is ADDRESS,ID,HOST,VENDOR,PRODUCT,VERSION[,EXTRA]: " + spec;
+        error = "a box is ADDRESS,ID,HOST,VENDOR,PRODUCT,VERSION[,EXTRA]: " + text;
         return false;
     }
     BoxConfig parsed = FromFields(fields);

@@ -16,7 +16,7 @@ struct BoxConfig {
 };
 
 // "ADDRESS,ID,HOST,VENDOR,PRODUCT,VERSION[,EXTRA]". False with the reason in error.
-bool ParseBoxSpec(const std::string& spec, BoxConfig& box, std::string& error);
+bool ParseBoxText(const std::string& text, BoxConfig& box, std::string& error);
 
 // One box per line: ADDRESS ID HOST VENDOR PRODUCT VERSION [EXTRA], separated by blanks;
 // blank lines and lines starting with # are skipped. Boxes are appended.

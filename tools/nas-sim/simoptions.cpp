@@ -11,7 +11,7 @@ namespace {
 
 po::options_description Described() {
     po::options_description described("Options");
-    described.add_options()("box", po::value<std::vector<std::string>>()->value_name("SPEC"),
+    described.add_options()("box", po::value<std::vector<std::string>>()->value_name("BOX"),
                             "a box: ADDRESS,ID,HOST,VENDOR,PRODUCT,VERSION[,EXTRA] (repeatable)")(
         "config", po::value<std::vector<std::string>>()->value_name("FILE"),
         "boxes from a file, one per line: ADDRESS ID HOST VENDOR PRODUCT VERSION [EXTRA]")(
@@ -43,9 +43,9 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
 
     SimOptions parsed;
     if (values.count("box")) {
-        for (const std::string& spec : values["box"].as<std::vector<std::string>>()) {
+        for (const std::string& text : values["box"].as<std::vector<std::string>>()) {
             BoxConfig box;
-            if (!ParseBoxSpec(spec, box, message)) return SimParseOutcome::Invalid;
+            if (!ParseBoxText(text, box, message)) return SimParseOutcome::Invalid;
             parsed.boxes.push_back(box);
         }
     }
@@ -84,7 +84,7 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
 
 std::string SimUsage() {
     std::ostringstream text;
-    text << "usage: nas-sim (--box SPEC | --config FILE)... [--alive-interval S]\n"
+    text << "usage: nas-sim (--box BOX | --config FILE)... [--alive-interval S]\n"
             "               [--answer-spread MS] [--quiet]\n\n"
             "Plays storage boxes on the given addresses: answers broadcast searches (port 68)\n"
             "and M-SEARCHes (239.143.255.250:1900), announces ssdp:alive at start and every\n"
