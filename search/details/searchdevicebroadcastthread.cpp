@@ -31,9 +31,7 @@ void CSearchDeviceBroadcastThread::CreateWorkThread() {
         EnlargeReceiveBuffer(udpSocket);
         StartWorkThread();
     } catch (const std::exception& e) {
-        CloseSocket();
-        WriteSearchLog("SendThread %d : Create Search Device Work Thread Error : %s   ", nPort,
-                       e.what());
+        FailCreateWorkThread(e);
     }
 }
 

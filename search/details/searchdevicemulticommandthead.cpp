@@ -19,9 +19,7 @@ void CSearchDeviceMultiCommandThead::CreateWorkThread() {
         EnlargeReceiveBuffer(udpSocket);
         StartWorkThread();
     } catch (const std::exception& e) {
-        CloseSocket();
-        WriteSearchLog("SendThread %d : Create Search Device Work Thread Error : %s   ", nPort,
-                       e.what());
+        FailCreateWorkThread(e);
         if (bTestPort) HandleCreateWorkThreadError();
     }
 }

@@ -35,9 +35,7 @@ void CSearchDeviceThread::CreateWorkThread() {
         udpSocket.bind(udp::endpoint(asio::ip::address_v4::any(), nPort));
         StartWorkThread();
     } catch (const std::exception& e) {
-        CloseSocket();
-        WriteSearchLog("SendThread %d : Create Search Device Work Thread Error : %s   ", nPort,
-                       e.what());
+        FailCreateWorkThread(e);
     }
 }
 
@@ -52,6 +50,12 @@ void CSearchDeviceThread::StartWorkThread() {
         threadActive = false;
         throw;
     }
+}
+
+void CSearchDeviceThread::FailCreateWorkThread(const std::exception& error) {
+    CloseSocket();
+    WriteSearchLog("SendThread %d : Create Search Device Work Thread Error : %s   ", nPort,
+                   error.what());
 }
 
 void CSearchDeviceThread::CloseSocket() {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <exception>
 #include <string>
 
 #include <boost/asio/io_context.hpp>
@@ -43,8 +44,8 @@ public:
 protected:
     // Starts the detached receive thread; throws what the thread library throws.
     void StartWorkThread();
-    // Closes the socket after a failed set-up, before any receive thread exists.
-    void CloseSocket();
+    // Undoes a failed set-up: closes the socket and logs the creation error.
+    void FailCreateWorkThread(const std::exception& error);
     // Sends one datagram; safe against the receive thread closing the socket on its way out.
     std::size_t SendDatagram(const void* data, std::size_t size,
                              const boost::asio::ip::udp::endpoint& to);
@@ -63,6 +64,7 @@ protected:
     boost::mutex lastDeviceMutex;
 
 private:
+    void CloseSocket();
     void FinishWorkThread();
 
     // Guards the socket's open state between the caller's thread and the receive thread.
