@@ -19,7 +19,9 @@ constexpr std::size_t kFormatBound = kLineSize - 1;
 std::atomic<bool> bLogEnabled{false};
 char logFilePath[kPathSize];
 
-bool LogActive() { return bLogEnabled.load(std::memory_order_relaxed) && logFilePath[0] != '\0'; }
+bool LogActive() {
+    return bLogEnabled.load(std::memory_order_relaxed) && logFilePath[0] != '\0';
+}
 
 void AppendToFile(const char* text) {
     if (FILE* file = std::fopen(logFilePath, "a+")) {

@@ -7,8 +7,8 @@
 // The 148-byte record of the broadcast search: sent as the request, and the shape of the
 // devices' answers. Single bytes and byte arrays only, so it has no byte-order question.
 struct SearchRequest {
-    std::uint8_t cmd;        // 11 in a request, 12 in a device's answer
-    std::uint8_t type;       // message kind; in an answer it becomes deviceinfo::type
+    std::uint8_t cmd;   // 11 in a request, 12 in a device's answer
+    std::uint8_t type;  // message kind; in an answer it becomes deviceinfo::type
     std::uint8_t reserved1;
     std::uint8_t reserved2;
     std::uint8_t param0[4];

@@ -14,8 +14,13 @@ namespace asio = boost::asio;
 using asio::ip::udp;
 
 CSearchDeviceThread::CSearchDeviceThread()
-    : udpSocket(ioService), nPort(1530), testCount(0), bExitSock(false), bTestPort(false),
-      receiving(false), threadActive(false) {}
+    : udpSocket(ioService),
+      nPort(1530),
+      testCount(0),
+      bExitSock(false),
+      bTestPort(false),
+      receiving(false),
+      threadActive(false) {}
 
 CSearchDeviceThread::~CSearchDeviceThread() = default;
 
@@ -79,7 +84,9 @@ void CSearchDeviceThread::ExitWorkThread() {
                    static_cast<int>(bExitSock.load()));
 }
 
-int CSearchDeviceThread::SendSearchCommand(void*) { return 0; }
+int CSearchDeviceThread::SendSearchCommand(void*) {
+    return 0;
+}
 
 void CSearchDeviceThread::ClearLastDevice() {
     boost::mutex::scoped_lock lock(lastDeviceMutex);

@@ -45,7 +45,11 @@ bool SealNetwork() {
     return true;
 }
 
-bool NetworkSealed() { return sealed; }
-const std::string& WhyNotSealed() { return whyNot; }
+bool NetworkSealed() {
+    return sealed;
+}
+const std::string& WhyNotSealed() {
+    return whyNot;
+}
 
 }  // namespace nasfinder::test

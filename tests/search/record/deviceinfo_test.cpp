@@ -64,7 +64,8 @@ TEST(DeviceInfo, CopyDeviceFieldCutsToThirtyOneCharactersAndStaysInItsField) {
     EXPECT_STREQ(record.ip, "192.168.1.20");
 
     CopyDeviceField(record.id, "short");
-    EXPECT_EQ(std::memcmp(record.id, "short\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 32), 0);
+    EXPECT_EQ(
+        std::memcmp(record.id, "short\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 32), 0);
 }
 
 TEST(SearchRequest, DefaultRequestIsTheFixedWireRecord) {

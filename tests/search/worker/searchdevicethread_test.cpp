@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include <boost/asio.hpp>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <boost/asio.hpp>
 
 #include "search/details/searchdevicethread.h"
 #include "tests/support/gtestsealed.h"
@@ -37,8 +37,8 @@ public:
 
     void HandleReceive(char* data, int length, std::string& fromIp) override {
         std::lock_guard<std::mutex> lock(mutex);
-        received.push_back({std::string(data, static_cast<std::size_t>(length)),
-                            data[length] == '\0', fromIp});
+        received.push_back(
+            {std::string(data, static_cast<std::size_t>(length)), data[length] == '\0', fromIp});
         changed.notify_all();
         if (failInHandler) throw std::runtime_error("handler failed");
     }
@@ -131,7 +131,8 @@ TEST(SearchDeviceThread, LogsSetUpAndEveryPassOfTheReceiveLoop) {
     EXPECT_THAT(messages, Contains("SendThread 40600 : Reciver Socket Protocol Info  "));
     EXPECT_THAT(messages,
                 Contains("SendThread 40600 : Recive Socket Protocol IP : 127.0.0.1, nLen : 5  "));
-    EXPECT_THAT(messages, Contains("SendThread 40600 : Exit Search Device Tread , bExitSock : 1  "));
+    EXPECT_THAT(messages,
+                Contains("SendThread 40600 : Exit Search Device Tread , bExitSock : 1  "));
 }
 
 TEST(SearchDeviceThread, BindFailureLogsTheErrorStartsNoThreadAndCanStillBeStopped) {
