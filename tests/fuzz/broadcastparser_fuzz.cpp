@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,7 +6,6 @@
 #include <string>
 
 #include "search/details/broadcastparser.h"
-#include "search/details/finddevice.h"
 #include "search/details/searchdevicebroadcastthread.h"
 #include "search/searchrequest.h"
 #include "tests/fuzz/fuzzchecks.h"
@@ -48,15 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FuzzKeyLookup(data, size);
 
-    // The worker, fed as its receive loop feeds it.
-    static CSearchDeviceBroadcastThread* worker = [] {
-        SetFindDeviceCallback(&CheckReport);
-        return new CSearchDeviceBroadcastThread;
-    }();
-    char buffer[1025] = {};
-    std::size_t length = std::min<std::size_t>(size, 1024);
-    std::memcpy(buffer, data, length);
-    std::string fromIp = "192.168.1.77";
-    if (length != 0) worker->HandleReceive(buffer, static_cast<int>(length), fromIp);
+    FeedWorker<CSearchDeviceBroadcastThread>(data, size);
     return 0;
 }

@@ -1,11 +1,9 @@
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "search/details/finddevice.h"
 #include "search/details/searchdevicemulticastthread.h"
 #include "search/details/ssdpparser.h"
 #include "tests/fuzz/fuzzchecks.h"
@@ -20,15 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ParseSsdpDatagram(text.get(), "10.0.0.9", record);
     CheckTerminated(record);
 
-    // The worker, fed as its receive loop feeds it: at most 1024 bytes, zero-filled behind.
-    static CSearchDeviceMulticastThread* worker = [] {
-        SetFindDeviceCallback(&CheckReport);
-        return new CSearchDeviceMulticastThread;
-    }();
-    char buffer[1025] = {};
-    std::size_t length = std::min<std::size_t>(size, 1024);
-    std::memcpy(buffer, data, length);
-    std::string fromIp = "192.168.1.77";
-    if (length != 0) worker->HandleReceive(buffer, static_cast<int>(length), fromIp);
+    FeedWorker<CSearchDeviceMulticastThread>(data, size);
     return 0;
 }

@@ -5,6 +5,8 @@
 
 #include <boost/program_options.hpp>
 
+#include "tools/commandline.h"
+
 namespace po = boost::program_options;
 
 namespace {
@@ -53,17 +55,7 @@ bool ParseRequestHex(const std::string& hex, SearchRequest& request) {
 ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOptions& options,
                                 std::string& message) {
     po::variables_map values;
-    try {
-        po::store(po::command_line_parser(args)
-                      .options(Described())
-                      .positional(po::positional_options_description())
-                      .run(),
-                  values);
-        po::notify(values);
-    } catch (const po::error& e) {
-        message = e.what();
-        return ParseOutcome::Invalid;
-    }
+    if (!StoreCommandLine(args, Described(), values, message)) return ParseOutcome::Invalid;
     if (values.count("help")) return ParseOutcome::Help;
 
     SearchOptions parsed;

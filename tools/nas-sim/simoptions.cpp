@@ -5,6 +5,8 @@
 
 #include <boost/program_options.hpp>
 
+#include "tools/commandline.h"
+
 namespace po = boost::program_options;
 
 namespace {
@@ -28,17 +30,7 @@ po::options_description Described() {
 SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
                                 std::string& message) {
     po::variables_map values;
-    try {
-        po::store(po::command_line_parser(args)
-                      .options(Described())
-                      .positional(po::positional_options_description())
-                      .run(),
-                  values);
-        po::notify(values);
-    } catch (const po::error& e) {
-        message = e.what();
-        return SimParseOutcome::Invalid;
-    }
+    if (!StoreCommandLine(args, Described(), values, message)) return SimParseOutcome::Invalid;
     if (values.count("help")) return SimParseOutcome::Help;
 
     SimOptions parsed;
