@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 #include <type_traits>
 
 // One found device, as the search library reports it and the application keeps it.
@@ -35,5 +37,13 @@ static_assert(offsetof(deviceinfo, ip) == 32 && offsetof(deviceinfo, factory) ==
                   offsetof(deviceinfo, type) == 224 && offsetof(deviceinfo, lifetime) == 232,
               "deviceinfo field offsets are part of the record's layout");
 
+constexpr std::size_t kDeviceFieldSize = sizeof deviceinfo::id;
+
 // Copies at most 31 characters of text into a 32-byte field, zero-filling the rest.
 void CopyDeviceField(char (&field)[32], const char* text);
+
+// The text of a 32-byte field up to its zero, never past the field: a record handed in from
+// outside the library need not carry one.
+inline std::string_view DeviceFieldText(const char* field) {
+    return std::string_view(field, strnlen(field, kDeviceFieldSize));
+}

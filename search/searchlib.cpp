@@ -9,6 +9,7 @@ int InitSearchLib(FindDeviceCallback callback, bool logSwitch, const char* logLo
     OpenSearchLog(logSwitch, logLocation);
     SetFindDeviceCallback(callback);
     SetInterfaceSearch(interfaceSwitch);
+    OpenDispatch();
     CreateSearchThreads(interfaceSwitch);
     return 0;
 }
@@ -16,16 +17,19 @@ int InitSearchLib(FindDeviceCallback callback, bool logSwitch, const char* logLo
 int SendMessage(void* pdhcp) {
     if (pdhcp == nullptr) {
         WriteSearchLog("SendMessage : pdhcp is NULL ");
-        SearchRequest request = DefaultSearchRequest();
+        const SearchRequest request = DefaultSearchRequest();
         SendToAllThreads(&request);
     } else {
         WriteSearchLog("SendMessage : pdhcp is not NULL ");
-        SendToAllThreads(pdhcp);
+        SendToAllThreads(static_cast<const SearchRequest*>(pdhcp));
     }
     return 0;
 }
 
 void ExitSearchLib() {
+    // Closed first, so that a report waiting behind a callback that called us gives up.
+    CloseDispatch();
     StopSearchThreads();
+    JoinSearchThreads();
     CloseSearchLog();
 }

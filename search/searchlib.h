@@ -20,5 +20,7 @@ int InitSearchLib(FindDeviceCallback callback, bool logSwitch, const char* logLo
 // Always returns 0.
 int SendMessage(void* pdhcp);
 
-// Tells every worker to stop and writes the log's closing line; does not wait for the threads.
+// Stops every worker and writes the log's closing line. On return every socket is closed and
+// every receive thread has ended, except the caller's own when a callback calls it: that one
+// ends as soon as the callback returns. A later InitSearchLib starts new workers.
 void ExitSearchLib();

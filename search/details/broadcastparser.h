@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/details/internal.h"
+
 #include <cstddef>
 
 #include "search/deviceinfo.h"

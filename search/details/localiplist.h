@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/details/internal.h"
+
 #include <functional>
 #include <string>
 #include <vector>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/details/internal.h"
+
 #include <boost/asio/ip/udp.hpp>
 
 // Receive buffer of the workers' sockets, big enough for a whole LAN answering one search at

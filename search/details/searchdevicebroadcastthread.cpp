@@ -9,16 +9,10 @@
 #include "search/details/broadcastparser.h"
 #include "search/details/finddevice.h"
 #include "search/details/receivebuffer.h"
-#include "search/searchrequest.h"
+#include "search/protocol.h"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
-
-namespace {
-
-constexpr unsigned short kRequestPort = 68;
-
-}  // namespace
 
 void CSearchDeviceBroadcastThread::CreateWorkThread() {
     WriteSearchLog("SendThread %d : Create Search Device Work Thread ", nPort);
@@ -35,13 +29,13 @@ void CSearchDeviceBroadcastThread::CreateWorkThread() {
     }
 }
 
-int CSearchDeviceBroadcastThread::SendSearchCommand(void* request) {
+int CSearchDeviceBroadcastThread::SendSearchCommand(const SearchRequest* request) {
     WriteSearchLog("SendThread %d : Send Broadcast Search Command  ", nPort);
-    SearchRequest fallback = DefaultSearchRequest();
-    const void* record = request != nullptr ? request : &fallback;
+    const SearchRequest fallback = DefaultSearchRequest();
+    const SearchRequest* record = request != nullptr ? request : &fallback;
     try {
-        SendDatagram(record, sizeof(SearchRequest),
-                     udp::endpoint(asio::ip::address_v4::broadcast(), kRequestPort));
+        SendDatagram(record, sizeof *record,
+                     udp::endpoint(asio::ip::address_v4::broadcast(), kBroadcastRequestPort));
     } catch (const std::exception& e) {
         WriteSearchLog("SendThread %d : Send Broadcast Search Error : %s   ", nPort, e.what());
     }
@@ -61,13 +55,7 @@ void CSearchDeviceBroadcastThread::HandleReceive(char* data, int length, std::st
     CopyDeviceField(record.ip, fromIp.c_str());
     ParseBroadcastInfo(answer, record);
 
-    bool isNew;
-    {
-        boost::mutex::scoped_lock lock(lastDeviceMutex);
-        isNew = !record.compare(lastDevice);
-        if (isNew) lastDevice = record;
-    }
-    if (!isNew) {
+    if (!ReplaceLastDevice(record)) {
         WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Fail ", nPort);
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/details/internal.h"
+
 #include <string>
 
 #include "search/details/searchdevicethread.h"
@@ -10,7 +12,7 @@
 class CSearchDeviceBroadcastThread : public CSearchDeviceThread {
 public:
     void CreateWorkThread() override;
-    // request is a SearchRequest, sent unchanged; null sends the default request.
-    int SendSearchCommand(void* request) override;
+    // Sends request unchanged; null sends the default request.
+    int SendSearchCommand(const SearchRequest* request) override;
     void HandleReceive(char* data, int length, std::string& fromIp) override;
 };

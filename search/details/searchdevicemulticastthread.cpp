@@ -8,25 +8,14 @@
 #include "search/details/finddevice.h"
 #include "search/details/receivebuffer.h"
 #include "search/details/ssdpparser.h"
+#include "search/protocol.h"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
 
 namespace {
 
-constexpr const char* kSsdpGroup = "239.143.255.250";
-constexpr unsigned short kSsdpPort = 1900;
 constexpr int kRetryLimit = 20;
-
-// Sent byte for byte, without a terminating zero; devices answer only this exact search.
-constexpr char kMSearch[] =
-    "M-SEARCH * HTTP/1.1\r\n"
-    "HOST: 239.143.255.250:1900\r\n"
-    "ST: urn:schemas-upnp-org:device:HomeNasDevice:1\r\n"
-    "MAN: \"ssdp:discover\"\r\n"
-    "MX: 3\r\n"
-    "\r\n";
-static_assert(sizeof kMSearch - 1 == 129, "the M-SEARCH datagram is 129 bytes");
 
 }  // namespace
 
@@ -63,14 +52,17 @@ void CSearchDeviceMulticastThread::AlterMulticastGroup(bool join) {
         asio::ip::address_v4 group = asio::ip::make_address_v4(kSsdpGroup);
         // The any-interface lets the system pick the interface the group's route names.
         if (join) {
+            auto lock = LockSocket();
             udpSocket.set_option(
                 asio::ip::multicast::join_group(group, asio::ip::address_v4::any()));
-            WriteSearchLog("SendThread %d : Add To Multicast Group Info ", nPort);
         } else {
+            auto lock = LockSocket();
             udpSocket.set_option(
                 asio::ip::multicast::leave_group(group, asio::ip::address_v4::any()));
-            WriteSearchLog("SendThread %d : Leave To Multicast Group Info ", nPort);
         }
+        WriteSearchLog(join ? "SendThread %d : Add To Multicast Group Info "
+                            : "SendThread %d : Leave To Multicast Group Info ",
+                       nPort);
     } catch (const std::exception& e) {
         WriteSearchLog("SendThread %d : Alter Device Mulitcast Group Error : %s  \r\n", nPort,
                        e.what());
@@ -82,11 +74,11 @@ void CSearchDeviceMulticastThread::ExitWorkThread() {
     CSearchDeviceThread::ExitWorkThread();
 }
 
-int CSearchDeviceMulticastThread::SendSearchCommand(void*) {
+int CSearchDeviceMulticastThread::SendSearchCommand(const SearchRequest*) {
     WriteSearchLog("SendThread %d : Send Search Device Command  ", nPort);
     try {
         udp::endpoint group(asio::ip::make_address_v4(kSsdpGroup), kSsdpPort);
-        SendDatagram(kMSearch, sizeof kMSearch - 1, group);
+        SendDatagram(kMSearch, kMSearchLength, group);
     } catch (const std::exception& e) {
         WriteSearchLog("SendThread %d : Send Search Device Error : %s   ", nPort, e.what());
     }
@@ -98,15 +90,9 @@ void CSearchDeviceMulticastThread::HandleReceive(char* data, int, std::string& f
     deviceinfo record;
     if (!ParseSsdpDatagram(data, fromIp.c_str(), record)) return;
 
-    bool isNew;
-    {
-        boost::mutex::scoped_lock lock(lastDeviceMutex);
-        isNew = !record.compare(lastDevice);
-        if (isNew) lastDevice = record;
-    }
-    if (!isNew) {
+    if (!ReplaceLastDevice(record)) {
         // An identical report empties the memory, so identical reports alternate: the next
-        // one goes out again. ClearLastDevice takes the lock itself, hence after the scope.
+        // one goes out again.
         ClearLastDevice();
         WriteSearchLog(
             "SendThread %d : Handle Mulitcast Recive Information Fail : Old Device, type = %d ",

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/details/internal.h"
+
 #include <string>
 
 #include "search/details/searchdevicethread.h"
@@ -11,10 +13,11 @@ class CSearchDeviceMulticastThread : public CSearchDeviceThread {
 public:
     void CreateWorkThread() override;
     void ExitWorkThread() override;
-    int SendSearchCommand(void* request) override;
+    int SendSearchCommand(const SearchRequest* request) override;
     void HandleReceive(char* data, int length, std::string& fromIp) override;
 
-    // Joins (true) or leaves (false) the SSDP group on the any-interface; logs its own errors.
+    // Joins (true) or leaves (false) the SSDP group on the any-interface, under the socket lock;
+    // logs its own errors.
     void AlterMulticastGroup(bool join);
     // Retries CreateWorkThread on the next port while fewer than 20 retries were made.
     void HandleCreateWorkThreadError();

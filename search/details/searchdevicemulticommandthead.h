@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/details/internal.h"
+
 #include "search/details/searchdevicemulticastthread.h"
 
 // SSDP search worker of one local IPv4 address: its socket is bound to (strIP, nPort), so its

@@ -6,12 +6,20 @@
 #include <exception>
 
 #include <boost/bind/bind.hpp>
-#include <boost/thread/thread.hpp>
+#include <boost/chrono/duration.hpp>
 
 #include "log/searchlog.h"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
+
+namespace {
+
+boost::chrono::milliseconds BoostDuration(std::chrono::milliseconds duration) {
+    return boost::chrono::milliseconds(duration.count());
+}
+
+}  // namespace
 
 CSearchDeviceThread::CSearchDeviceThread()
     : udpSocket(ioService),
@@ -19,10 +27,12 @@ CSearchDeviceThread::CSearchDeviceThread()
       testCount(0),
       bExitSock(false),
       bTestPort(false),
-      receiving(false),
+      inReceive(false),
       threadActive(false) {}
 
-CSearchDeviceThread::~CSearchDeviceThread() = default;
+CSearchDeviceThread::~CSearchDeviceThread() {
+    if (workThread.joinable() && !JoinWorkThread()) workThread.detach();
+}
 
 void CSearchDeviceThread::InitThreadValue(const char* ip, int port, bool flag) {
     strIP = ip != nullptr ? ip : "";
@@ -45,13 +55,10 @@ void CSearchDeviceThread::CreateWorkThread() {
 }
 
 void CSearchDeviceThread::StartWorkThread() {
-    receiving = true;
     threadActive = true;
     try {
-        boost::thread worker(boost::bind(&CSearchDeviceThread::WorkThreadProc, this));
-        worker.detach();
+        workThread = boost::thread(boost::bind(&CSearchDeviceThread::WorkThreadProc, this));
     } catch (...) {
-        receiving = false;
         threadActive = false;
         throw;
     }
@@ -70,21 +77,44 @@ void CSearchDeviceThread::CloseSocket() {
 
 void CSearchDeviceThread::ExitWorkThread() {
     bExitSock = true;
+    bool closed = true;
     {
         boost::mutex::scoped_lock lock(socketMutex);
-        if (receiving) {
+        if (inReceive) {
             // Closing alone does not wake a blocked receive on Linux; shutting the socket down
-            // does. The receive thread then closes it, so no close races with its receive.
+            // does, also when the receive has not quite started yet. The socket is closed once
+            // the receive has returned, so no close ever races with it.
             ::shutdown(udpSocket.native_handle(), SHUT_RDWR);
-        } else {
-            CloseSocket();
+            closed = receiveLeft.wait_for(lock, BoostDuration(kLeaveLimit),
+                                          [this] { return !inReceive; });
         }
+        // Left open only when the receive did not return in time: the receive thread then closes
+        // it on its way out.
+        if (closed) CloseSocket();
+    }
+    if (!closed) {
+        WriteSearchLog(
+            "SendThread %d : Exit Search Device Tread , receive still busy after %d ms  ", nPort,
+            static_cast<int>(kLeaveLimit.count()));
     }
     WriteSearchLog("SendThread %d : Exit Search Device Tread , bExitSock : %d  ", nPort,
                    static_cast<int>(bExitSock.load()));
 }
 
-int CSearchDeviceThread::SendSearchCommand(void*) {
+bool CSearchDeviceThread::JoinWorkThread(std::chrono::milliseconds limit) {
+    if (!workThread.joinable()) return true;
+    if (workThread.get_id() == boost::this_thread::get_id()) {
+        // Called from this worker's own callback: it ends as soon as the callback returns.
+        workThread.detach();
+        return true;
+    }
+    if (workThread.try_join_for(BoostDuration(limit))) return true;
+    WriteSearchLog("SendThread %d : Exit Search Device Tread , thread still running after %d ms  ",
+                   nPort, static_cast<int>(limit.count()));
+    return false;
+}
+
+int CSearchDeviceThread::SendSearchCommand(const SearchRequest*) {
     return 0;
 }
 
@@ -98,18 +128,22 @@ deviceinfo CSearchDeviceThread::LastDevice() {
     return lastDevice;
 }
 
+bool CSearchDeviceThread::ReplaceLastDevice(const deviceinfo& record) {
+    boost::mutex::scoped_lock lock(lastDeviceMutex);
+    if (record.compare(lastDevice)) return false;
+    lastDevice = record;
+    return true;
+}
+
 int CSearchDeviceThread::WorkThreadProc() {
     try {
         WriteSearchLog("SendThread %d : Begin Search Device Work Thread  ", nPort);
         udp::endpoint sender;
-        boost::system::error_code error;
         char buffer[kReceiveLength + 1];
         while (!bExitSock) {
             WriteSearchLog("SendThread %d : Wait Reciver Socket Protocol Info  ", nPort);
             std::memset(buffer, 0, sizeof buffer);
-            std::size_t length =
-                udpSocket.receive_from(asio::buffer(buffer, kReceiveLength), sender, 0, error);
-            if (error) length = 0;
+            const std::size_t length = ReceiveDatagram(buffer, sender);
             WriteSearchLog("SendThread %d : Reciver Socket Protocol Info  ", nPort);
             if (length != 0) {
                 std::string fromIp = sender.address().to_string();
@@ -126,13 +160,30 @@ int CSearchDeviceThread::WorkThreadProc() {
     return 0;
 }
 
+std::size_t CSearchDeviceThread::ReceiveDatagram(char* buffer, udp::endpoint& sender) {
+    {
+        boost::mutex::scoped_lock lock(socketMutex);
+        if (bExitSock) return 0;
+        inReceive = true;
+    }
+    boost::system::error_code error;
+    const std::size_t length =
+        udpSocket.receive_from(asio::buffer(buffer, kReceiveLength), sender, 0, error);
+    {
+        boost::mutex::scoped_lock lock(socketMutex);
+        inReceive = false;
+    }
+    receiveLeft.notify_all();
+    return error ? 0 : length;
+}
+
 void CSearchDeviceThread::FinishWorkThread() {
     {
         boost::mutex::scoped_lock lock(socketMutex);
-        // After a stop request the socket is the thread's to close; after a handler's error it
-        // stays open, as the worker stays registered, and ExitWorkThread closes it later.
+        // After a stop the socket is normally closed already; a stop that timed out left it to
+        // this thread. After a handler's error it stays open, as the worker stays registered,
+        // and ExitWorkThread closes it later.
         if (bExitSock) CloseSocket();
-        receiving = false;
     }
     threadActive = false;
 }

@@ -1,22 +1,29 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <exception>
 #include <string>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
+#include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
+#include <boost/thread/thread.hpp>
 
+#include "search/details/internal.h"
 #include "search/deviceinfo.h"
+#include "search/searchrequest.h"
 
-// Base of every search worker: one UDP socket bound to nPort and one detached receive thread
-// that hands each datagram, with a zero byte behind it, to HandleReceive. Workers are never
-// deleted once set up, because the receive thread may outlive ExitWorkThread.
+// Base of every search worker: one UDP socket bound to nPort and one receive thread that hands
+// each datagram, with a zero byte behind it, to HandleReceive. The library's caller thread sets
+// the worker up, sends and stops it; the receive thread only receives and handles. Workers are
+// never deleted once registered; their thread is joined when the library stops.
 class CSearchDeviceThread {
 public:
     CSearchDeviceThread();
+    // Joins a receive thread that was stopped but not joined yet.
     virtual ~CSearchDeviceThread();
     CSearchDeviceThread(const CSearchDeviceThread&) = delete;
     CSearchDeviceThread& operator=(const CSearchDeviceThread&) = delete;
@@ -24,12 +31,17 @@ public:
     // Stores address, port and retry flag, then runs the derived class's CreateWorkThread.
     virtual void InitThreadValue(const char* ip, int port, bool flag);
     virtual void CreateWorkThread();
-    // Asks the receive thread to stop and returns at once.
+    // Asks the receive thread to stop; on return the socket is closed and its port free.
     virtual void ExitWorkThread();
-    virtual int SendSearchCommand(void* request);
+    virtual int SendSearchCommand(const SearchRequest* request);
     virtual void ClearLastDevice();
     virtual int WorkThreadProc();
     virtual void HandleReceive(char* data, int length, std::string& fromIp);
+
+    // Waits at most limit for the receive thread to end after ExitWorkThread. The receive thread
+    // itself (a callback that stops the library) is not waited for: it ends once it returns.
+    // False, logged, when the thread did not end in time; it is then left to end on its own.
+    bool JoinWorkThread(std::chrono::milliseconds limit = kJoinLimit);
 
     int Port() const { return nPort; }
     int TestCount() const { return testCount; }
@@ -40,15 +52,22 @@ public:
     deviceinfo LastDevice();
 
     static constexpr std::size_t kReceiveLength = 1024;
+    // How long a stop waits for a woken receive to return, and for the thread to end.
+    static constexpr std::chrono::milliseconds kLeaveLimit{1000};
+    static constexpr std::chrono::milliseconds kJoinLimit{2000};
 
 protected:
-    // Starts the detached receive thread; throws what the thread library throws.
+    // Starts the receive thread; throws what the thread library throws.
     void StartWorkThread();
     // Undoes a failed set-up: closes the socket and logs the creation error.
     void FailCreateWorkThread(const std::exception& error);
-    // Sends one datagram; safe against the receive thread closing the socket on its way out.
+    // Sends one datagram under the socket lock, so that it never meets the socket's close.
     std::size_t SendDatagram(const void* data, std::size_t size,
                              const boost::asio::ip::udp::endpoint& to);
+    // Every use of the socket from the caller's thread while the receive thread runs.
+    boost::mutex::scoped_lock LockSocket() { return boost::mutex::scoped_lock(socketMutex); }
+    // Keeps record as lastDevice when it differs from it; true when it did (a new report).
+    bool ReplaceLastDevice(const deviceinfo& record);
 
     deviceinfo lastDevice;
     boost::asio::io_context ioService;
@@ -59,18 +78,21 @@ protected:
     std::atomic<bool> bExitSock;
     bool bTestPort;
 
-    // Keeps a parser's compare-and-replace of lastDevice apart from ClearLastDevice.
-    // ClearLastDevice takes it, so never call ClearLastDevice while holding it.
-    boost::mutex lastDeviceMutex;
-
 private:
     void CloseSocket();
+    // Receives one datagram into buffer; 0 on any failure, or once a stop was asked for.
+    std::size_t ReceiveDatagram(char* buffer, boost::asio::ip::udp::endpoint& sender);
     void FinishWorkThread();
 
-    // Guards the socket's open state between the caller's thread and the receive thread.
+    // Keeps a parser's compare-and-replace of lastDevice apart from ClearLastDevice.
+    boost::mutex lastDeviceMutex;
+    // Guards the socket's state between the caller's thread and the receive thread.
     boost::mutex socketMutex;
-    // The receive thread owns the socket's closing while this is set (under socketMutex).
-    bool receiving;
+    // Signalled when the receive thread leaves a receive.
+    boost::condition_variable receiveLeft;
+    // The receive thread is inside a receive on the socket (under socketMutex).
+    bool inReceive;
+    boost::thread workThread;
     // Cleared as the receive thread's very last access to the worker.
     std::atomic<bool> threadActive;
 };

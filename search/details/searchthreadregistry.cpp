@@ -6,21 +6,23 @@
 #include "search/details/searchdevicebroadcastthread.h"
 #include "search/details/searchdevicemulticastthread.h"
 #include "search/details/searchdevicemulticommandthead.h"
+#include "search/protocol.h"
 
 namespace {
 
 bool bInterfaceSearch = false;
-// Never destroyed: it keeps the workers, which outlive every static destructor because their
-// detached receive threads may still be ending when the process exits.
+// Never destroyed, and reachable for the whole process: the workers it holds are never freed.
 std::vector<IPANDSEARCHTHREAD>& searchThreadList = *new std::vector<IPANDSEARCHTHREAD>;
 int nextInterfacePort = kFirstInterfacePort;
 
-constexpr int kBroadcastPort = 67;
-constexpr int kSsdpPort = 1900;
+bool Running(const IPANDSEARCHTHREAD& entry) {
+    return !entry.pSearchThread->ExitRequested();
+}
 
-bool HasEntryFor(const std::string& localIP) {
+// A stopped worker no longer serves its address: a later start gives the address a new one.
+bool RunningEntryFor(const std::string& localIP) {
     for (const IPANDSEARCHTHREAD& entry : searchThreadList) {
-        if (entry.strLocalIP == localIP) return true;
+        if (entry.strLocalIP == localIP && Running(entry)) return true;
     }
     return false;
 }
@@ -40,7 +42,7 @@ void AppendSearchThread(const std::string& localIP, CSearchDeviceThread* worker)
 
 void CreateSearchThreads(bool interfaceSwitch) {
     // Each worker is set up before it is registered, so a search never reaches a worker whose
-    // receive thread is not yet running. Workers are never freed (see IPANDSEARCHTHREAD).
+    // receive thread is not yet running.
     CSearchDeviceThread* broadcast = new CSearchDeviceBroadcastThread;
     broadcast->InitThreadValue(nullptr, kBroadcastPort, false);
     AppendSearchThread("", broadcast);
@@ -58,7 +60,7 @@ void UpdateInterfaceThreads() {
     // Looking through entries appended in this same pass gives an address listed twice one
     // worker; addresses that went away keep theirs.
     for (const std::string& address : addresses) {
-        if (HasEntryFor(address)) continue;
+        if (RunningEntryFor(address)) continue;
         CSearchDeviceThread* worker = new CSearchDeviceMultiCommandThead;
         worker->InitThreadValue(address.c_str(), nextInterfacePort, true);
         AppendSearchThread(address, worker);
@@ -66,9 +68,10 @@ void UpdateInterfaceThreads() {
     }
 }
 
-void SendToAllThreads(void* request) {
+void SendToAllThreads(const SearchRequest* request) {
     if (bInterfaceSearch) UpdateInterfaceThreads();
     for (std::size_t i = 0; i < searchThreadList.size(); ++i) {
+        if (!Running(searchThreadList[i])) continue;
         CSearchDeviceThread* worker = searchThreadList[i].pSearchThread;
         worker->ClearLastDevice();
         worker->SendSearchCommand(request);
@@ -77,8 +80,12 @@ void SendToAllThreads(void* request) {
 
 void StopSearchThreads() {
     for (std::size_t i = 0; i < searchThreadList.size(); ++i) {
-        searchThreadList[i].pSearchThread->ExitWorkThread();
+        if (Running(searchThreadList[i])) searchThreadList[i].pSearchThread->ExitWorkThread();
     }
+}
+
+void JoinSearchThreads() {
+    for (const IPANDSEARCHTHREAD& entry : searchThreadList) entry.pSearchThread->JoinWorkThread();
 }
 
 void SetInterfaceSearch(bool interfaceSwitch) {

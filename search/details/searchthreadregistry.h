@@ -1,13 +1,16 @@
 #pragma once
 
+#include "search/details/internal.h"
+
 #include <string>
 #include <vector>
 
 #include "search/details/searchdevicethread.h"
+#include "search/searchrequest.h"
 
 // One registry entry: the local IPv4 address a worker serves ("" for the broadcast and the
 // shared SSDP worker) and the worker. The entry does not own the worker: workers live for the
-// rest of the process, because their detached receive threads may still be using them.
+// rest of the process, so that nothing is ever freed under a thread that may still use it.
 struct IPANDSEARCHTHREAD {
     std::string strLocalIP;
     CSearchDeviceThread* pSearchThread = nullptr;
@@ -20,23 +23,22 @@ struct IPANDSEARCHTHREAD {
     void setvalue(std::string localIP, CSearchDeviceThread* searchThread);
 };
 
-// The registry and its steps. Process-wide state without a lock: only the thread that makes the
-// library's entry calls touches it. Entries are appended, never removed or reordered.
-
-// First port of the per-interface workers; each new one gets 20 more, never reset.
-constexpr int kFirstInterfacePort = 1530;
-constexpr int kInterfacePortStep = 20;
+// The registry and its steps. Process-wide state, touched only by the thread that makes the
+// library's entry calls. Entries are appended, never removed or reordered; the entries of a
+// stopped library stay behind those of a later start.
 
 // Broadcast worker (67), shared SSDP worker (1900; retries only without per-interface
 // workers), then with interfaceSwitch the per-interface workers.
 void CreateSearchThreads(bool interfaceSwitch);
-// One per-interface worker for every local IPv4 address that has no entry yet.
+// One per-interface worker for every local IPv4 address that no running worker serves.
 void UpdateInterfaceThreads();
-// With the per-interface switch on, first covers new addresses; then every worker in registry
-// order forgets its last report and sends the request.
-void SendToAllThreads(void* request);
-// Tells every worker to stop; waits for none.
+// With the per-interface switch on, first covers new addresses; then every running worker in
+// registry order forgets its last report and sends the request.
+void SendToAllThreads(const SearchRequest* request);
+// Tells every running worker to stop; each returns with its socket closed.
 void StopSearchThreads();
+// Waits, bounded, for the receive threads of stopped workers to end (not the caller's own).
+void JoinSearchThreads();
 
 void SetInterfaceSearch(bool interfaceSwitch);
 bool InterfaceSearch();

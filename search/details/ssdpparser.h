@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/details/internal.h"
+
 #include "search/deviceinfo.h"
 
 // Turns one SSDP datagram into a device record. text is the datagram as NUL-terminated text

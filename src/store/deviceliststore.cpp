@@ -3,15 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "search/protocol.h"
+
 namespace {
 
-constexpr std::int32_t kTypeAnswer = 1;
-constexpr std::int32_t kTypeAlive = 2;
-constexpr std::int32_t kTypeByebye = 4;
-
-// Text of a 32-byte field up to its terminator, or all 32 bytes when it has none.
-std::string FieldText(const char (&field)[32]) {
-    return std::string(field, strnlen(field, 32));
+std::string IpKey(const deviceinfo& record) {
+    return std::string(DeviceFieldText(record.ip));
 }
 
 // Upper-cases the first 8 bytes, terminator or not, so that vendor names compare in one case.
@@ -64,9 +61,9 @@ int CDeviceListStore::OnSearchResult(deviceinfo* record, int handle) {
 int CDeviceListStore::HandleResult(deviceinfo* record, int handle) {
     deviceinfo copy;
     std::memcpy(static_cast<void*>(&copy), record, sizeof copy);
-    if (copy.type == kTypeByebye) {
+    if (copy.type == kDeviceByebye) {
         RemoveDevice(copy);
-    } else if (copy.type == kTypeAnswer || copy.type == kTypeAlive) {
+    } else if (copy.type == kDeviceAnswer || copy.type == kDeviceAlive) {
         AddDevice(copy);
     }
     // The store's mutex is released by now, so the application may read the list from here.
@@ -81,7 +78,7 @@ void CDeviceListStore::AddDevice(deviceinfo record) {
     if (!AcceptedVendor(record.factory)) return;
 
     std::lock_guard<std::mutex> lock(mutex);
-    std::string ip = FieldText(record.ip);
+    std::string ip = IpKey(record);
     auto found = positionByIp.find(ip);
     if (found == positionByIp.end()) {
         list.push_back(record);
@@ -109,7 +106,7 @@ void CDeviceListStore::RemoveDevice(const deviceinfo& record) {
 
 void CDeviceListStore::RebuildIndex() {
     positionByIp.clear();
-    for (std::size_t i = 0; i < list.size(); ++i) positionByIp.emplace(FieldText(list[i].ip), i);
+    for (std::size_t i = 0; i < list.size(); ++i) positionByIp.emplace(IpKey(list[i]), i);
 }
 
 void CDeviceListStore::CopyDeviceList(std::vector<deviceinfo>& destination) {

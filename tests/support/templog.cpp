@@ -16,7 +16,7 @@ TempLog::TempLog() {
         (std::filesystem::temp_directory_path() / "nasfinder-log-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     directory = pattern;
-    OpenSearchLog(true, (directory + "/").c_str());
+    OpenSearchLog(true, Location().c_str());
 }
 
 TempLog::~TempLog() {

@@ -6,7 +6,8 @@
 namespace nasfinder::test {
 
 // A diagnostic log switched on into a temporary directory of its own for one test;
-// switched off and removed again when it goes out of scope.
+// switched off and removed again when it goes out of scope. Code under test that opens the log
+// itself (InitSearchLib) is given Location().
 class TempLog {
 public:
     TempLog();
@@ -15,6 +16,8 @@ public:
     TempLog& operator=(const TempLog&) = delete;
 
     const std::string& Directory() const { return directory; }
+    // The directory as the log takes it: a prefix ending in '/'.
+    std::string Location() const { return directory + "/"; }
     // Path of the dated log file inside Directory().
     std::string FilePath() const;
     // The raw bytes of the log file ("" when there is none).

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,10 +34,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int status = RunSearch(options, out);
-    std::fflush(out);
-    std::fflush(stdout);
-    std::fflush(stderr);
-    // Quick exit: the library's receive threads are detached and may still be ending; running
-    // static destructors under them would pull their state away.
-    std::_Exit(status);
+    std::fclose(out);
+    return status;
 }

@@ -10,13 +10,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string FieldText(const char (&field)[32]) {
-    return std::string(field, strnlen(field, 32));
-}
-
 // Control bytes would move the terminal's cursor; the table shows them as '?'.
-std::string PrintableText(const char (&field)[32]) {
-    std::string text = FieldText(field);
+std::string PrintableText(const char* field) {
+    std::string text(DeviceFieldText(field));
     for (char& c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     }
@@ -24,13 +20,13 @@ std::string PrintableText(const char (&field)[32]) {
 }
 
 void AddFields(Json& object, const deviceinfo& record) {
-    object["id"] = FieldText(record.id);
-    object["ip"] = FieldText(record.ip);
-    object["host"] = FieldText(record.host);
-    object["product"] = FieldText(record.product);
-    object["extra"] = FieldText(record.extra);
-    object["osversion"] = FieldText(record.osversion);
-    object["factory"] = FieldText(record.factory);
+    object["id"] = DeviceFieldText(record.id);
+    object["ip"] = DeviceFieldText(record.ip);
+    object["host"] = DeviceFieldText(record.host);
+    object["product"] = DeviceFieldText(record.product);
+    object["extra"] = DeviceFieldText(record.extra);
+    object["osversion"] = DeviceFieldText(record.osversion);
+    object["factory"] = DeviceFieldText(record.factory);
     object["type"] = record.type;
     object["lifetime"] = record.lifetime;
 }

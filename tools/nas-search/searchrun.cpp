@@ -56,6 +56,7 @@ void ClearCountdown(bool shown) {
 
 int Stop(int signal) {
     ExitSearchLib();
+    CReportPrinter::Use(nullptr);
     return 128 + signal;
 }
 
@@ -67,10 +68,9 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
     const sigset_t signals = StopSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    // Lives until the process ends: a receive thread may still be reporting after the
-    // library was told to stop.
-    auto* printer = new CReportPrinter(out, options.json);
-    CReportPrinter::Use(printer);
+    // The library's threads have ended when ExitSearchLib returns; the printer outlives them.
+    CReportPrinter printer(out, options.json);
+    CReportPrinter::Use(&printer);
     CDeviceListStore& store = CDeviceListStore::Instance();
     store.InitSearch(&CReportPrinter::OnReport, options.logDir.has_value(),
                      options.logDir ? options.logDir->c_str() : nullptr, options.interfaceSearch);
@@ -98,13 +98,13 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
         }
         if (const int signal = WaitUntil(wake)) {
             ClearCountdown(countdown);
-            printer->Close();
+            printer.Close();
             return Stop(signal);
         }
     }
     ClearCountdown(countdown);
 
-    printer->Close();
+    printer.Close();
     std::vector<deviceinfo> devices;
     store.CopyDeviceList(devices);
     if (options.json) {
@@ -116,5 +116,6 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
     }
     std::fflush(out);
     ExitSearchLib();
+    CReportPrinter::Use(nullptr);
     return 0;
 }

@@ -4,14 +4,15 @@
 #include <cstring>
 #include <string_view>
 
-namespace {
+#include "search/protocol.h"
 
-constexpr const char* kDeviceType = "urn:schemas-upnp-org:device:HomeNasDevice:1";
+namespace {
 
 std::string ServerHeader(const BoxConfig& box) {
     std::string token = box.vendor + "/" + box.host + "/" + box.product;
     if (!box.extra.empty()) token += "/" + box.extra;
-    return "SERVER: Linux/6.1 UPnP/1.0 KIVO/" + box.version + ", sim, " + token + "\r\n";
+    return "SERVER: Linux/6.1 UPnP/1.0 " + std::string(kBrandToken) + "/" + box.version +
+           ", sim, " + token + "\r\n";
 }
 
 std::string Location(const BoxConfig& box) {
@@ -40,14 +41,15 @@ std::string SsdpAnswer(const BoxConfig& box) {
 }
 
 std::string SsdpNotify(const BoxConfig& box, bool alive) {
-    return std::string("NOTIFY * HTTP/1.1\r\n") + "HOST: " + kSsdpGroup + ":1900\r\n" +
-           "CACHE-CONTROL: max-age=60\r\n" + Location(box) + "NT: upnp:rootdevice\r\n" +
-           "NTS: " + (alive ? "ssdp:alive" : "ssdp:byebye") + "\r\n" + ServerHeader(box) +
-           "USN: uuid:" + box.id + "::upnp:rootdevice\r\n\r\n";
+    return std::string("NOTIFY * HTTP/1.1\r\n") + "HOST: " + kSsdpGroup + ":" +
+           std::to_string(kSsdpPort) + "\r\n" + "CACHE-CONTROL: max-age=60\r\n" + Location(box) +
+           "NT: upnp:rootdevice\r\n" + "NTS: " + (alive ? "ssdp:alive" : "ssdp:byebye") + "\r\n" +
+           ServerHeader(box) + "USN: uuid:" + box.id + "::upnp:rootdevice\r\n\r\n";
 }
 
 bool IsBroadcastSearch(const char* data, std::size_t length) {
-    return length == sizeof(SearchRequest) && static_cast<unsigned char>(data[0]) == 11;
+    return length == sizeof(SearchRequest) &&
+           static_cast<unsigned char>(data[0]) == kSearchRequestCmd;
 }
 
 bool IsSsdpSearch(const char* data, std::size_t length) {

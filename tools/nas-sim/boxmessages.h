@@ -23,7 +23,3 @@ bool IsBroadcastSearch(const char* data, std::size_t length);
 
 // An M-SEARCH for the storage device type (or for everything).
 bool IsSsdpSearch(const char* data, std::size_t length);
-
-constexpr const char* kSsdpGroup = "239.143.255.250";
-constexpr unsigned short kSsdpPort = 1900;
-constexpr unsigned short kBroadcastSearchPort = 68;

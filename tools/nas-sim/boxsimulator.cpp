@@ -12,6 +12,7 @@
 
 #include <boost/asio/ip/multicast.hpp>
 
+#include "search/protocol.h"
 #include "tools/nas-sim/boxmessages.h"
 
 namespace asio = boost::asio;
@@ -36,7 +37,7 @@ void CBoxSimulator::Start() {
     // Several simulators may share a namespace, as boxes share a LAN.
     broadcastSocket.set_option(asio::socket_base::reuse_address(true));
     broadcastSocket.set_option(asio::socket_base::broadcast(true));
-    broadcastSocket.bind(udp::endpoint(asio::ip::address_v4::any(), kBroadcastSearchPort));
+    broadcastSocket.bind(udp::endpoint(asio::ip::address_v4::any(), kBroadcastRequestPort));
 
     ssdpSocket.open(udp::v4());
     ssdpSocket.set_option(asio::socket_base::reuse_address(true));

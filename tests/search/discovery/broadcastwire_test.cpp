@@ -10,11 +10,13 @@
 #include "tests/search/discovery/reportsink.h"
 #include "tests/search/discovery/wiresupport.h"
 #include "tests/support/gtestsealed.h"
+#include "tests/support/stopworker.h"
 #include "tests/support/templog.h"
 
 namespace {
 
 using namespace discovery_test;
+using nasfinder::test::StopAndJoin;
 using nasfinder::test::TempLog;
 using testing::ElementsAre;
 
@@ -55,7 +57,7 @@ TEST_F(BroadcastWire, SendsTheRequestToTheLimitedBroadcastFromPort67) {
     worker.SendSearchCommand(nullptr);
     ASSERT_TRUE(devices.Receive(sent));
     EXPECT_EQ(sent.bytes, DefaultRequestBytes());
-    StopAndWait(worker);
+    StopAndJoin(worker);
 
     auto messages = log.Messages();
     ASSERT_GE(messages.size(), 2u);
@@ -75,7 +77,7 @@ TEST_F(BroadcastWire, AnAnswerToPort67IsReported) {
     answer.replace(20, 34, "id=A1&host=nas1&vendor=V&product=P");
     SendTo(answer, "127.0.0.1", 67);
     auto reports = WaitForReports(1);
-    StopAndWait(worker);
+    StopAndJoin(worker);
 
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_STREQ(reports[0].record.id, "A1");

@@ -9,11 +9,13 @@
 #include "tests/search/discovery/reportsink.h"
 #include "tests/search/discovery/wiresupport.h"
 #include "tests/support/gtestsealed.h"
+#include "tests/support/stopworker.h"
 #include "tests/support/templog.h"
 
 namespace {
 
 using namespace discovery_test;
+using nasfinder::test::StopAndJoin;
 using nasfinder::test::TempLog;
 using testing::Contains;
 using testing::ElementsAre;
@@ -70,7 +72,7 @@ TEST_F(SsdpWire, SendsTheExactSearchToTheGroupFromItsOwnPort) {
     EXPECT_EQ(search.fromPort, 1905);
     EXPECT_EQ(search.toIp, kGroup);
     EXPECT_FALSE(group.Receive(search, std::chrono::milliseconds(100))) << "sent once";
-    StopAndWait(worker);
+    StopAndJoin(worker);
 
     auto messages = log.Messages();
     ASSERT_GE(messages.size(), 3u);
@@ -93,7 +95,7 @@ TEST_F(SsdpWire, HearsAnnouncementsToTheGroupAndAnswersToItsPort) {
     ASSERT_EQ(WaitForReports(1).size(), 1u);
     SendTo(kAnswer, "127.0.0.1", 1900);
     auto reports = WaitForReports(2);
-    StopAndWait(worker);
+    StopAndJoin(worker);
 
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_STREQ(reports[0].record.id, "4567-ef01");
@@ -112,7 +114,7 @@ TEST_F(SsdpWire, ItsOwnSearchComesBackAndIsDropped) {
     // Handled in arrival order: once the answer is reported, the search was handled before it.
     SendTo(kAnswer, "127.0.0.1", 1900);
     auto reports = WaitForReports(1);
-    StopAndWait(worker);
+    StopAndJoin(worker);
 
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].record.type, 1);
@@ -189,7 +191,7 @@ TEST_F(SsdpWire, RetryLandsOnTheFirstFreePortAndSearchesFromThere) {
     SendTo(kAlive, kGroup, 1900);
     SendTo(kAnswer, "127.0.0.1", 1903);
     auto reports = WaitForReports(1);
-    StopAndWait(worker);
+    StopAndJoin(worker);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].record.type, 1);
     EXPECT_EQ(reports[0].handle, 1903);
@@ -223,7 +225,7 @@ TEST_F(SsdpWire, AFailedJoinStillBindsAndReceives) {
     ASSERT_TRUE(worker.WorkThreadRunning());
     SendTo(kAnswer, "127.0.0.1", 1900);
     auto reports = WaitForReports(1);
-    StopAndWait(worker);
+    StopAndJoin(worker);
 
     EXPECT_EQ(reports.size(), 1u);
     auto messages = log.Messages();

@@ -8,9 +8,6 @@
 
 #include <cstring>
 #include <stdexcept>
-#include <thread>
-
-#include <gtest/gtest.h>
 
 namespace discovery_test {
 
@@ -86,20 +83,6 @@ PortHolder::PortHolder(int first, int last) {
         sockets.push_back(std::make_unique<udp::socket>(
             io, udp::endpoint(asio::ip::address_v4::any(), static_cast<unsigned short>(port))));
     }
-}
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-void StopAndWait(CSearchDeviceThread& worker) {
-    worker.ExitWorkThread();
-    EXPECT_TRUE(WaitUntil([&] { return !worker.WorkThreadRunning(); }));
 }
 
 }  // namespace discovery_test

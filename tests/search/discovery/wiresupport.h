@@ -1,15 +1,12 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
-
-#include "search/details/searchdevicethread.h"
 
 // Helpers of the socket tests; they run only inside the test's own network namespace.
 namespace discovery_test {
@@ -49,11 +46,5 @@ private:
     boost::asio::io_context io;
     std::vector<std::unique_ptr<boost::asio::ip::udp::socket>> sockets;
 };
-
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds limit = std::chrono::milliseconds(2000));
-
-// Workers must outlive their receive thread.
-void StopAndWait(CSearchDeviceThread& worker);
 
 }  // namespace discovery_test

@@ -15,7 +15,7 @@
 #include "search/details/localiplist.h"
 #include "search/details/searchthreadregistry.h"
 #include "search/searchlib.h"
-#include "tests/search/registry/logcapture.h"
+#include "tests/support/templog.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ public:
         calls->push_back(name + " clear");
         CSearchDeviceThread::ClearLastDevice();
     }
-    int SendSearchCommand(void* request) override {
+    int SendSearchCommand(const SearchRequest* request) override {
         calls->push_back(name + " send");
         requests.push_back(request);
         std::memcpy(&lastRequest, request, sizeof lastRequest);
@@ -42,7 +42,7 @@ public:
     }
     void ExitWorkThread() override { calls->push_back(name + " exit"); }
 
-    std::vector<void*> requests;
+    std::vector<const SearchRequest*> requests;
     SearchRequest lastRequest{};
 
 private:
@@ -76,8 +76,7 @@ TEST(SearchThreadRegistry, SendMessageClearsThenSendsTheCallersRecordThroughEver
 }
 
 TEST(SearchThreadRegistry, SendMessageWithoutRecordSendsTheDefaultRequestAndLogsIt) {
-    nasfinder::test::LogDirectory log;
-    OpenSearchLog(true, log.Location().c_str());
+    nasfinder::test::TempLog log;
     Probes probes;
 
     EXPECT_EQ(SendMessage(nullptr), 0);
@@ -87,24 +86,21 @@ TEST(SearchThreadRegistry, SendMessageWithoutRecordSendsTheDefaultRequestAndLogs
     EXPECT_EQ(std::memcmp(&probes.first->lastRequest, &expected, sizeof expected), 0);
     EXPECT_EQ(std::memcmp(&probes.second->lastRequest, &expected, sizeof expected), 0);
     EXPECT_EQ(probes.first->requests[0], probes.second->requests[0]);
-    EXPECT_THAT(log.Text(), HasSubstr("SendMessage : pdhcp is NULL *["));
-    OpenSearchLog(false, nullptr);
+    EXPECT_THAT(log.Contents(), HasSubstr("SendMessage : pdhcp is NULL *["));
 }
 
 TEST(SearchThreadRegistry, ExitSearchLibStopsEveryWorkerInOrderAndClosesTheLog) {
-    nasfinder::test::LogDirectory log;
-    OpenSearchLog(true, log.Location().c_str());
+    nasfinder::test::TempLog log;
     Probes probes;
 
     ExitSearchLib();
 
     EXPECT_THAT(*probes.calls, ElementsAre("first exit", "second exit"));
-    EXPECT_THAT(log.Text(), HasSubstr("------Exit Log System-------\r\n"));
+    EXPECT_THAT(log.Contents(), HasSubstr("------Exit Log System-------\r\n"));
     // Entries stay: the registry is never emptied.
     ASSERT_GE(SearchThreadList().size(), 2u);
     EXPECT_EQ(SearchThreadList().back().pSearchThread, probes.second);
     EXPECT_EQ(SearchThreadList().back().strLocalIP, "10.0.0.1");
-    OpenSearchLog(false, nullptr);
 }
 
 // The address list: which interface addresses become per-interface workers.
@@ -158,8 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<AddressCase>& info) { return info.param.name; });
 
 TEST(LocalIPList, LogsTheStartAndEachAddress) {
-    nasfinder::test::LogDirectory log;
-    OpenSearchLog(true, log.Location().c_str());
+    nasfinder::test::TempLog log;
     SetLocalAddressSource([](std::vector<LocalInterfaceAddress>& out, std::string&) {
         out = {Address("eth0", AF_INET, "10.0.0.5"), Address("eth0", AF_INET6, "fe80::5")};
         return true;
@@ -167,9 +162,8 @@ TEST(LocalIPList, LogsTheStartAndEachAddress) {
     std::vector<std::string> list;
     GetLocalIPList(list);
     SetLocalAddressSource(nullptr);
-    OpenSearchLog(false, nullptr);
 
-    const std::string text = log.Text();
+    const std::string text = log.Contents();
     EXPECT_THAT(text, HasSubstr("Get Current Local IP Info *["));
     EXPECT_THAT(text, HasSubstr("Get Current Local IP, IP = 10.0.0.5  *["));
     EXPECT_THAT(text, Not(HasSubstr("fe80::5")));
@@ -177,8 +171,7 @@ TEST(LocalIPList, LogsTheStartAndEachAddress) {
 }
 
 TEST(LocalIPList, AFailedListingIsLoggedAndYieldsWhatWasGathered) {
-    nasfinder::test::LogDirectory log;
-    OpenSearchLog(true, log.Location().c_str());
+    nasfinder::test::TempLog log;
     SetLocalAddressSource([](std::vector<LocalInterfaceAddress>& out, std::string& error) {
         out = {Address("eth0", AF_INET, "10.0.0.5")};
         error = "No buffer space available";
@@ -194,9 +187,8 @@ TEST(LocalIPList, AFailedListingIsLoggedAndYieldsWhatWasGathered) {
     GetLocalIPList(list);
     EXPECT_TRUE(list.empty());
     SetLocalAddressSource(nullptr);
-    OpenSearchLog(false, nullptr);
 
-    const std::string text = log.Text();
+    const std::string text = log.Contents();
     EXPECT_THAT(text, HasSubstr("Add To Mulitcast Group Error : No buffer space available   *["));
     EXPECT_THAT(text, HasSubstr("Add To Mulitcast Group Error : listing exploded   *["));
 }

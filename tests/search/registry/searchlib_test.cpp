@@ -1,14 +1,15 @@
 // The entry calls with real workers, in a sealed namespace: which workers exist, on which
-// ports and addresses, and how the per-interface workers search and stop. Addresses come from
-// a replaced address source; 127.0.0.0/8 addresses are all bindable on the namespace's loopback.
-// The registry is process-wide and never emptied, and CTest runs every test in a process of
-// its own; the tests that check absolute ports skip when run after another in one process.
+// ports and addresses, how the per-interface workers search, and how the library stops. Addresses
+// come from a replaced address source; 127.0.0.0/8 addresses are all bindable on the namespace's
+// loopback. The registry is process-wide and never emptied, and CTest runs every test in a process
+// of its own; the tests that check absolute ports skip when run after another in one process.
 
 #include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,13 +26,16 @@
 #include "search/details/searchdevicemulticommandthead.h"
 #include "search/details/searchthreadregistry.h"
 #include "search/searchlib.h"
-#include "tests/search/registry/logcapture.h"
 #include "tests/support/gtestsealed.h"
+#include "tests/support/stopworker.h"
+#include "tests/support/templog.h"
+#include "tests/support/waituntil.h"
 
 namespace {
 
 namespace asio = boost::asio;
 using asio::ip::udp;
+using nasfinder::test::StopAndJoin;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -65,19 +69,14 @@ bool Free(const char* address, unsigned short port) {
     return !error;
 }
 
-// Receive threads are detached; letting them end before the test process exits keeps them off
-// static state that exit tears down.
-void WaitUntilStopped(CSearchDeviceThread* worker) {
-    for (int i = 0; i < 500 && worker->WorkThreadRunning(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_FALSE(worker->WorkThreadRunning()) << "worker " << worker->Port() << " still runs";
-}
-
+// ExitSearchLib returns with every receive thread ended and every socket closed.
 void StopLibrary() {
     ExitSearchLib();
     SetLocalAddressSource(nullptr);
-    for (const auto& entry : SearchThreadList()) WaitUntilStopped(entry.pSearchThread);
+    for (const auto& entry : SearchThreadList()) {
+        EXPECT_FALSE(entry.pSearchThread->WorkThreadRunning())
+            << "worker " << entry.pSearchThread->Port() << " still runs";
+    }
 }
 
 #define REQUIRE_FRESH_REGISTRY()                                                   \
@@ -89,7 +88,7 @@ void StopLibrary() {
 TEST(SearchLib, TwoAddressesGetWorkersOn1530And1550AndAThirdLaterGets1570) {
     REQUIRE_SEALED_NETWORK();
     REQUIRE_FRESH_REGISTRY();
-    nasfinder::test::LogDirectory log;
+    nasfinder::test::TempLog log;
     UseAddresses({{"lo", AF_INET, "127.0.0.1", true, true},
                   V6("fe80::2"),
                   V4("127.0.0.2"),
@@ -127,7 +126,7 @@ TEST(SearchLib, TwoAddressesGetWorkersOn1530And1550AndAThirdLaterGets1570) {
 
     StopLibrary();
     for (const auto& entry : list) EXPECT_TRUE(entry.pSearchThread->ExitRequested());
-    const std::string text = log.Text();
+    const std::string text = log.Contents();
     EXPECT_THAT(text, HasSubstr("SendThread 1530 : Init Search Device Work Thread Value, strIP : "
                                 "127.0.0.2, nPort : 1530  *["));
     EXPECT_THAT(text, HasSubstr("SendThread 1530 : Exit Search Device Tread , bExitSock : 1  *["));
@@ -194,7 +193,7 @@ TEST(SearchLib, IPv6OnlyGetsNoWorkerAndADuplicateGetsOne) {
 TEST(SearchLib, AHeldPortMovesTheWorkerToTheNextAndLeavesTheNextAddressItsOwn) {
     REQUIRE_SEALED_NETWORK();
     REQUIRE_FRESH_REGISTRY();
-    nasfinder::test::LogDirectory log;
+    nasfinder::test::TempLog log;
     asio::io_context io;
     udp::socket holder(io, udp::endpoint(asio::ip::make_address_v4("127.0.0.2"), 1530));
     UseAddresses({V4("127.0.0.2"), V4("127.0.0.3")});
@@ -207,7 +206,7 @@ TEST(SearchLib, AHeldPortMovesTheWorkerToTheNextAndLeavesTheNextAddressItsOwn) {
     EXPECT_EQ(list[2].pSearchThread->TestCount(), 1);
     EXPECT_TRUE(list[2].pSearchThread->WorkThreadRunning());
     EXPECT_EQ(list[3].pSearchThread->Port(), 1550);
-    const std::string text = log.Text();
+    const std::string text = log.Contents();
     EXPECT_THAT(text, HasSubstr("SendThread 1530 : Create Search Device Work Thread Error : "));
     EXPECT_THAT(text, HasSubstr("SendThread 1530 : Handle Create Search Device Work Thread Error  "
                                 "*["));
@@ -219,7 +218,7 @@ TEST(SearchLib, AHeldPortMovesTheWorkerToTheNextAndLeavesTheNextAddressItsOwn) {
 TEST(SearchLib, AnAddressThatCannotBeBoundUsesUpItsTwentyRetries) {
     REQUIRE_SEALED_NETWORK();
     REQUIRE_FRESH_REGISTRY();
-    nasfinder::test::LogDirectory log;
+    nasfinder::test::TempLog log;
     // Not an address text, and an address this namespace does not own.
     UseAddresses({V4("300.1.2.3"), V4("192.0.2.10")});
 
@@ -234,11 +233,11 @@ TEST(SearchLib, AnAddressThatCannotBeBoundUsesUpItsTwentyRetries) {
     // The last retry uses the first port plus 20: the next worker's first port.
     EXPECT_EQ(list[2].pSearchThread->Port(), 1550);
     EXPECT_EQ(list[3].pSearchThread->Port(), 1570);
-    const std::string text = log.Text();
+    const std::string text = log.Contents();
     EXPECT_THAT(text, HasSubstr("testCount = 20, port = 1550  *["));
     EXPECT_THAT(text, Not(HasSubstr("testCount = 21")));
     SendMessage(nullptr);
-    EXPECT_THAT(log.Text(), HasSubstr("SendThread 1550 : Send Search Device Error : "));
+    EXPECT_THAT(log.Contents(), HasSubstr("SendThread 1550 : Send Search Device Error : "));
     StopLibrary();
 }
 
@@ -256,6 +255,105 @@ TEST(SearchLib, TheSystemAddressSourceReadsThisNamespace) {
     std::vector<std::string> list;
     GetLocalIPList(list);
     EXPECT_TRUE(list.empty());
+}
+
+TEST(SearchLib, EveryStartAfterAStopGetsWorkingWorkersAndEveryStopFreesThePortsAtOnce) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    nasfinder::test::TempLog log;
+    UseAddresses({V4("127.0.0.2")});
+    int interfacePort = 1530;
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::size_t first = SearchThreadList().size();
+        InitSearchLib(&IgnoreReport, true, log.Location().c_str(), true);
+        const auto& list = SearchThreadList();
+        ASSERT_EQ(list.size(), first + 3);
+        const int ports[] = {67, 1900, interfacePort};
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(list[first + i].pSearchThread->Port(), ports[i]);
+            EXPECT_TRUE(list[first + i].pSearchThread->WorkThreadRunning());
+        }
+        SendMessage(nullptr);
+
+        ExitSearchLib();
+        // No pause: the ports are free the moment ExitSearchLib returns.
+        EXPECT_TRUE(Free("0.0.0.0", 67));
+        EXPECT_TRUE(Free("0.0.0.0", 1900));
+        EXPECT_TRUE(Free("127.0.0.2", static_cast<unsigned short>(interfacePort)));
+        for (const auto& entry : list) EXPECT_FALSE(entry.pSearchThread->WorkThreadRunning());
+        interfacePort += 20;
+    }
+    // Searches went through the running workers only, and every step succeeded.
+    EXPECT_THAT(log.Contents(), Not(HasSubstr(" Error : ")));
+    SetLocalAddressSource(nullptr);
+}
+
+// A callback that stops the library on the first report, once the other worker's report is
+// waiting for the dispatch behind it.
+nasfinder::test::TempLog* stopLog = nullptr;
+std::atomic<int> stopperPort{0};
+std::atomic<bool> stoppedInside{false};
+std::atomic<bool> portsFreeInside{false};
+std::atomic<bool> othersEndedInside{false};
+
+int StopFromCallback(deviceinfo*, int handle) {
+    int expected = 0;
+    if (!stopperPort.compare_exchange_strong(expected, handle)) return 0;
+    const int other = handle == 67 ? 1900 : 67;
+    const std::string waiting = "Handle " + std::to_string(other) + " : Search " +
+                                std::to_string(other) + " Thread Find Device and wait for mutex";
+    nasfinder::test::WaitUntil(
+        [&] { return stopLog->Contents().find(waiting) != std::string::npos; });
+
+    ExitSearchLib();
+    portsFreeInside = Free("0.0.0.0", 67) && Free("0.0.0.0", 1900);
+    bool othersEnded = true;
+    for (const auto& entry : SearchThreadList()) {
+        if (entry.pSearchThread->Port() != handle) {
+            othersEnded = othersEnded && !entry.pSearchThread->WorkThreadRunning();
+        }
+    }
+    othersEndedInside = othersEnded;
+    stoppedInside = true;
+    return 0;
+}
+
+TEST(SearchLib, ACallbackThatStopsTheLibraryNeitherDeadlocksNorOutlivesItsReturn) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    nasfinder::test::TempLog log;
+    stopLog = &log;
+    InitSearchLib(&StopFromCallback, true, log.Location().c_str(), false);
+    const auto& list = SearchThreadList();
+    ASSERT_EQ(list.size(), 2u);
+
+    SearchRequest answer{};
+    answer.cmd = kSearchAnswerCmd;
+    answer.type = 1;
+    std::strcpy(answer.info, "id=b1&vendor=KORVANT");
+    const std::string ssdp =
+        "HTTP/1.1 200 OK\r\nSERVER: Linux UPnP/1.0 KIVO/2.1, b, KORVANT/nas/NS200\r\n"
+        "USN: uuid:s1::urn:schemas-upnp-org:device:HomeNasDevice:1\r\n\r\n";
+    asio::io_context io;
+    udp::socket box(io, udp::v4());
+    box.send_to(asio::buffer(&answer, sizeof answer),
+                udp::endpoint(asio::ip::address_v4::loopback(), 67));
+    box.send_to(asio::buffer(ssdp), udp::endpoint(asio::ip::address_v4::loopback(), 1900));
+
+    ASSERT_TRUE(
+        nasfinder::test::WaitUntil([] { return stoppedInside.load(); }, std::chrono::seconds(10)))
+        << "ExitSearchLib called from the callback did not return";
+    EXPECT_TRUE(portsFreeInside);
+    EXPECT_TRUE(othersEndedInside) << "the report waiting behind the callback kept its worker";
+    EXPECT_THAT(log.Contents(), HasSubstr("Thread Find Device dropped, search stopping  *["));
+    // The stopping worker's own thread ends once its callback has returned.
+    for (const auto& entry : list) {
+        EXPECT_TRUE(nasfinder::test::WaitUntil([&] {
+            return !entry.pSearchThread->WorkThreadRunning();
+        })) << "worker "
+            << entry.pSearchThread->Port();
+    }
 }
 
 // Reports that reach the dispatch, for the per-interface worker's own test.
@@ -303,9 +401,8 @@ TEST(MultiCommandWorker, SearchesFromItsOwnAddressAndReportsTheAnswersThatComeBa
             reportArrived.wait_for(lock, std::chrono::seconds(5), [] { return !reports.empty(); }));
         EXPECT_EQ(reports[0], std::make_pair(std::string("dev-7"), 1610));
     }
-    worker->ExitWorkThread();
+    StopAndJoin(*worker);
     EXPECT_TRUE(worker->ExitRequested());
-    WaitUntilStopped(worker);
     SetFindDeviceCallback(nullptr);
     if (!worker->WorkThreadRunning()) delete worker;
 }

@@ -1,6 +1,5 @@
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -13,14 +12,18 @@
 
 #include "search/details/searchdevicethread.h"
 #include "tests/support/gtestsealed.h"
+#include "tests/support/stopworker.h"
 #include "tests/support/templog.h"
+#include "tests/support/waituntil.h"
 
 namespace {
 
 namespace asio = boost::asio;
 using asio::ip::udp;
 using namespace std::chrono_literals;
+using nasfinder::test::StopAndJoin;
 using nasfinder::test::TempLog;
+using nasfinder::test::WaitUntil;
 using testing::Contains;
 using testing::ElementsAre;
 
@@ -57,15 +60,6 @@ private:
     std::vector<Datagram> received;
 };
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 1s) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
 void Send(const std::string& bytes, int port = kPort) {
     asio::io_context io;
     udp::socket sender(io, udp::v4());
@@ -78,12 +72,6 @@ bool PortIsFree(int port) {
     boost::system::error_code error;
     probe.bind(udp::endpoint(asio::ip::address_v4::any(), port), error);
     return !error;
-}
-
-// Workers must outlive their receive thread.
-void StopAndWait(CSearchDeviceThread& worker) {
-    worker.ExitWorkThread();
-    ASSERT_TRUE(WaitUntil([&] { return !worker.WorkThreadRunning(); }));
 }
 
 TEST(SearchDeviceThread, HandsOverUpTo1024BytesWithAZeroBehind) {
@@ -100,7 +88,7 @@ TEST(SearchDeviceThread, HandsOverUpTo1024BytesWithAZeroBehind) {
     Send(longer);
 
     auto received = worker.WaitFor(2);
-    StopAndWait(worker);
+    StopAndJoin(worker);
     ASSERT_EQ(received.size(), 2u) << "the empty datagram must not reach the handler";
     EXPECT_EQ(received[0].bytes, exact);
     EXPECT_EQ(received[1].bytes, longer.substr(0, 1024));
@@ -118,7 +106,7 @@ TEST(SearchDeviceThread, LogsSetUpAndEveryPassOfTheReceiveLoop) {
     worker.InitThreadValue(nullptr, kPort, false);
     Send("hello");
     worker.WaitFor(1);
-    StopAndWait(worker);
+    StopAndJoin(worker);
 
     auto messages = log.Messages();
     ASSERT_GE(messages.size(), 7u);
@@ -155,7 +143,7 @@ TEST(SearchDeviceThread, BindFailureLogsTheErrorStartsNoThreadAndCanStillBeStopp
                             "SendThread 40600 : Exit Search Device Tread , bExitSock : 1  "));
 }
 
-TEST(SearchDeviceThread, ExitWakesABlockedReceiveAndReleasesThePort) {
+TEST(SearchDeviceThread, ExitWakesABlockedReceiveAndReturnsWithThePortFree) {
     REQUIRE_SEALED_NETWORK();
     RecordingWorker worker;
     worker.InitThreadValue(nullptr, kPort, false);
@@ -163,10 +151,11 @@ TEST(SearchDeviceThread, ExitWakesABlockedReceiveAndReleasesThePort) {
 
     auto before = std::chrono::steady_clock::now();
     worker.ExitWorkThread();
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 200ms) << "ExitWorkThread must not wait";
-    EXPECT_TRUE(WaitUntil([&] { return !worker.WorkThreadRunning(); }))
-        << "no datagram arrived, yet the receive thread must end";
-    EXPECT_TRUE(PortIsFree(kPort));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, CSearchDeviceThread::kLeaveLimit)
+        << "the woken receive must return at once";
+    EXPECT_TRUE(PortIsFree(kPort)) << "the socket is closed when ExitWorkThread returns";
+    EXPECT_TRUE(worker.JoinWorkThread()) << "no datagram arrived, yet the receive thread ends";
+    EXPECT_FALSE(worker.WorkThreadRunning());
     EXPECT_TRUE(worker.WaitFor(0).empty());
 }
 
