@@ -3,6 +3,7 @@
 #include "log/searchlog.h"
 #include "search/details/finddevice.h"
 #include "search/details/searchthreadregistry.h"
+#include "search/searchhealth.h"
 
 int InitSearchLib(FindDeviceCallback callback, bool logSwitch, const char* logLocation,
                   bool interfaceSwitch) {
@@ -24,6 +25,19 @@ int SendMessage(void* pdhcp) {
         SendToAllThreads(static_cast<const SearchRequest*>(pdhcp));
     }
     return 0;
+}
+
+void SetSearchInterfaces(const std::vector<std::string>& include,
+                         const std::vector<std::string>& exclude) {
+    SetInterfaceChoice(InterfaceChoice{include, exclude});
+}
+
+std::vector<SearchWorkerHealth> GetSearchWorkerHealth() {
+    return RunningWorkerHealth();
+}
+
+void SetSearchWorkerCallback(SearchWorkerCallback callback) {
+    SetWorkerCallback(callback);
 }
 
 void ExitSearchLib() {

@@ -3,6 +3,9 @@
 // The device search library's entry calls. The library is a process-wide singleton:
 // InitSearchLib once, SendMessage for every search, ExitSearchLib at the end, all from one thread.
 
+#include <string>
+#include <vector>
+
 #include "search/deviceinfo.h"
 #include "search/searchrequest.h"
 
@@ -12,13 +15,21 @@ using FindDeviceCallback = int (*)(deviceinfo* record, int handle);
 
 // Opens the log (silent unless logSwitch and logLocation), stores the callback and starts the
 // broadcast worker (port 67), the SSDP worker (port 1900) and, with interfaceSwitch, one
-// worker per local IPv4 address (ports 1530, 1550, ...). Always returns 0.
+// worker per local IPv4 address (ports 1530, 1550, ...) and a watcher that gives addresses
+// appearing later a worker within a second. Always returns 0.
 int InitSearchLib(FindDeviceCallback callback, bool logSwitch, const char* logLocation,
                   bool interfaceSwitch);
 
 // Sends one search through every worker; pdhcp is a SearchRequest, or null for the default one.
 // Always returns 0.
 int SendMessage(void* pdhcp);
+
+// Which interfaces get a per-interface worker: shell-style patterns on the interface name. An
+// interface is searched from when it matches one of include (or include is empty) and none of
+// exclude; the broadcast and the shared SSDP worker serve every interface regardless. Call it
+// before InitSearchLib; without it every interface is searched.
+void SetSearchInterfaces(const std::vector<std::string>& include,
+                         const std::vector<std::string>& exclude);
 
 // Stops every worker and writes the log's closing line. On return every socket is closed and
 // every receive thread has ended, except the caller's own when a callback calls it: that one

@@ -53,21 +53,32 @@ void SetLocalAddressSource(LocalAddressSource source) {
     Source() = source ? std::move(source) : LocalAddressSource(ReadSystemInterfaceAddresses);
 }
 
-void GetLocalIPList(std::vector<std::string>& list) {
+bool ListLocalAddresses(std::vector<LocalInterfaceAddress>& addresses, std::string& error) {
+    try {
+        return Source()(addresses, error);
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+}
+
+void GetLocalInterfaceList(std::vector<LocalInterfaceAddress>& list) {
     list.clear();
     WriteSearchLog("Get Current Local IP Info ");
     std::vector<LocalInterfaceAddress> addresses;
     std::string error;
-    bool listed = false;
-    try {
-        listed = Source()(addresses, error);
-    } catch (const std::exception& e) {
-        error = e.what();
-    }
-    for (const LocalInterfaceAddress& entry : addresses) {
+    const bool listed = ListLocalAddresses(addresses, error);
+    for (LocalInterfaceAddress& entry : addresses) {
         if (entry.family != AF_INET || !entry.up || entry.loopback) continue;
-        list.push_back(entry.address);
         WriteSearchLog("Get Current Local IP, IP = %s  ", entry.address.c_str());
+        list.push_back(std::move(entry));
     }
     if (!listed) WriteSearchLog("Add To Mulitcast Group Error : %s   ", error.c_str());
+}
+
+void GetLocalIPList(std::vector<std::string>& list) {
+    std::vector<LocalInterfaceAddress> interfaces;
+    GetLocalInterfaceList(interfaces);
+    list.clear();
+    for (LocalInterfaceAddress& entry : interfaces) list.push_back(std::move(entry.address));
 }

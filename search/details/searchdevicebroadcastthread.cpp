@@ -7,7 +7,6 @@
 
 #include "log/searchlog.h"
 #include "search/details/broadcastparser.h"
-#include "search/details/finddevice.h"
 #include "search/details/receivebuffer.h"
 #include "search/protocol.h"
 
@@ -52,6 +51,7 @@ void CSearchDeviceBroadcastThread::HandleReceive(char* data, int length, std::st
         WriteSearchLog("SendThread %d : Recive IP : %s is not Device ", nPort, fromIp.c_str());
         return;
     }
+    WorkerCounters::Count(counters.answersReceived);
     CopyDeviceField(record.ip, fromIp.c_str());
     ParseBroadcastInfo(answer, record);
 
@@ -61,5 +61,5 @@ void CSearchDeviceBroadcastThread::HandleReceive(char* data, int length, std::st
     }
     WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Success ", nPort);
     // Outside the worker's lock: the callback may take its time under the dispatch mutex.
-    OnFindDevice(&record, static_cast<int>(sizeof record), nPort);
+    ReportDevice(record);
 }

@@ -11,6 +11,7 @@
 // report is not reported again until ClearLastDevice.
 class CSearchDeviceBroadcastThread : public CSearchDeviceThread {
 public:
+    SearchWorkerRole Role() const override { return SearchWorkerRole::Broadcast; }
     void CreateWorkThread() override;
     // Sends request unchanged; null sends the default request.
     int SendSearchCommand(const SearchRequest* request) override;

@@ -5,7 +5,6 @@
 #include <boost/asio/ip/multicast.hpp>
 
 #include "log/searchlog.h"
-#include "search/details/finddevice.h"
 #include "search/details/receivebuffer.h"
 #include "search/details/ssdpparser.h"
 #include "search/protocol.h"
@@ -89,6 +88,8 @@ void CSearchDeviceMulticastThread::HandleReceive(char* data, int, std::string& f
     WriteSearchLog("SendThread %d : Handle Mulitcast Recive Information  ", nPort);
     deviceinfo record;
     if (!ParseSsdpDatagram(data, fromIp.c_str(), record)) return;
+    WorkerCounters::Count(record.type == kDeviceAnswer ? counters.answersReceived
+                                                       : counters.announcementsHeard);
 
     if (!ReplaceLastDevice(record)) {
         // An identical report empties the memory, so identical reports alternate: the next
@@ -102,5 +103,5 @@ void CSearchDeviceMulticastThread::HandleReceive(char* data, int, std::string& f
     WriteSearchLog("SendThread %d : Handle Mulitcast Recive Information Success, type = %d ", nPort,
                    record.type);
     // Outside the worker's lock: the callback may take its time under the dispatch mutex.
-    OnFindDevice(&record, static_cast<int>(sizeof record), nPort);
+    ReportDevice(record);
 }

@@ -11,6 +11,7 @@
 // With bTestPort set, a failed set-up retries on the next port, at most 20 times in its life.
 class CSearchDeviceMulticastThread : public CSearchDeviceThread {
 public:
+    SearchWorkerRole Role() const override { return SearchWorkerRole::Ssdp; }
     void CreateWorkThread() override;
     void ExitWorkThread() override;
     int SendSearchCommand(const SearchRequest* request) override;

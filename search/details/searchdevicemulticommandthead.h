@@ -10,6 +10,7 @@
 // ports like the SSDP worker when bTestPort is set.
 class CSearchDeviceMultiCommandThead : public CSearchDeviceMulticastThread {
 public:
+    SearchWorkerRole Role() const override { return SearchWorkerRole::Interface; }
     void CreateWorkThread() override;
     // Stops like the base worker: no group to leave.
     void ExitWorkThread() override;

@@ -7,8 +7,10 @@
 
 #include <boost/bind/bind.hpp>
 #include <boost/chrono/duration.hpp>
+#include <boost/system/system_error.hpp>
 
 #include "log/searchlog.h"
+#include "search/details/finddevice.h"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
@@ -37,6 +39,7 @@ CSearchDeviceThread::~CSearchDeviceThread() {
 void CSearchDeviceThread::InitThreadValue(const char* ip, int port, bool flag) {
     strIP = ip != nullptr ? ip : "";
     nPort = port;
+    firstPort = port;
     bTestPort = flag;
     WriteSearchLog("SendThread %d : Init Search Device Work Thread Value, strIP : %s, nPort : %d  ",
                    nPort, strIP.c_str(), nPort);
@@ -58,6 +61,7 @@ void CSearchDeviceThread::StartWorkThread() {
     threadActive = true;
     try {
         workThread = boost::thread(boost::bind(&CSearchDeviceThread::WorkThreadProc, this));
+        threadStarted = true;
     } catch (...) {
         threadActive = false;
         throw;
@@ -66,8 +70,15 @@ void CSearchDeviceThread::StartWorkThread() {
 
 void CSearchDeviceThread::FailCreateWorkThread(const std::exception& error) {
     CloseSocket();
+    RecordSetupError(error);
     WriteSearchLog("SendThread %d : Create Search Device Work Thread Error : %s   ", nPort,
                    error.what());
+}
+
+void CSearchDeviceThread::RecordSetupError(const std::exception& error) {
+    const auto* system = dynamic_cast<const boost::system::system_error*>(&error);
+    setupError = system != nullptr ? system->code().value() : 0;
+    setupErrorText = system != nullptr ? system->code().message() : error.what();
 }
 
 void CSearchDeviceThread::CloseSocket() {
@@ -146,6 +157,7 @@ int CSearchDeviceThread::WorkThreadProc() {
             const std::size_t length = ReceiveDatagram(buffer, sender);
             WriteSearchLog("SendThread %d : Reciver Socket Protocol Info  ", nPort);
             if (length != 0) {
+                WorkerCounters::Count(counters.datagramsReceived);
                 std::string fromIp = sender.address().to_string();
                 WriteSearchLog("SendThread %d : Recive Socket Protocol IP : %s, nLen : %d  ", nPort,
                                fromIp.c_str(), static_cast<int>(length));
@@ -193,5 +205,46 @@ void CSearchDeviceThread::HandleReceive(char*, int, std::string&) {}
 std::size_t CSearchDeviceThread::SendDatagram(const void* data, std::size_t size,
                                               const udp::endpoint& to) {
     boost::mutex::scoped_lock lock(socketMutex);
-    return udpSocket.send_to(asio::buffer(data, size), to);
+    try {
+        const std::size_t sent = udpSocket.send_to(asio::buffer(data, size), to);
+        WorkerCounters::Count(counters.searchesSent);
+        return sent;
+    } catch (const boost::system::system_error& error) {
+        WorkerCounters::Count(counters.sendErrors);
+        counters.lastSendError.store(error.code().value(), std::memory_order_relaxed);
+        throw;
+    }
+}
+
+void CSearchDeviceThread::ReportDevice(const deviceinfo& record) {
+    WorkerCounters::Count(counters.devicesReported);
+    OnFindDevice(&record, static_cast<int>(sizeof record), nPort);
+}
+
+SearchWorkerHealth CSearchDeviceThread::Health() const {
+    SearchWorkerHealth health;
+    health.role = Role();
+    health.address = strIP;
+    health.interfaceName = interfaceName;
+    health.firstPort = firstPort;
+    health.port = nPort;
+    health.state = threadActive.load() ? SearchWorkerState::Listening
+                   : threadStarted     ? SearchWorkerState::Stopped
+                                       : SearchWorkerState::Failed;
+    health.setupError = setupError;
+    health.setupErrorText = setupErrorText;
+    const auto read = [](const std::atomic<std::uint32_t>& counter) {
+        return counter.load(std::memory_order_relaxed);
+    };
+    health.searchesSent = read(counters.searchesSent);
+    health.sendErrors = read(counters.sendErrors);
+    health.lastSendError = counters.lastSendError.load(std::memory_order_relaxed);
+    if (health.lastSendError != 0) {
+        health.lastSendErrorText = boost::system::system_category().message(health.lastSendError);
+    }
+    health.datagramsReceived = read(counters.datagramsReceived);
+    health.answersReceived = read(counters.answersReceived);
+    health.announcementsHeard = read(counters.announcementsHeard);
+    health.devicesReported = read(counters.devicesReported);
+    return health;
 }

@@ -13,7 +13,9 @@
 #include <boost/thread/thread.hpp>
 
 #include "search/details/internal.h"
+#include "search/details/workercounters.h"
 #include "search/deviceinfo.h"
+#include "search/searchhealth.h"
 #include "search/searchrequest.h"
 
 // Base of every search worker: one UDP socket bound to nPort and one receive thread that hands
@@ -43,6 +45,15 @@ public:
     // False, logged, when the thread did not end in time; it is then left to end on its own.
     bool JoinWorkThread(std::chrono::milliseconds limit = kJoinLimit);
 
+    // Which kind of worker this is, for the health report.
+    virtual SearchWorkerRole Role() const = 0;
+    // The worker's state and counters; call it from the library caller's thread.
+    SearchWorkerHealth Health() const;
+    // Counts from now on, as the next search starts.
+    void ResetCounters() { counters.Reset(); }
+    // The interface whose address the worker serves; set before InitThreadValue.
+    void SetInterfaceName(const std::string& name) { interfaceName = name; }
+
     int Port() const { return nPort; }
     int TestCount() const { return testCount; }
     const std::string& LocalIP() const { return strIP; }
@@ -68,6 +79,11 @@ protected:
     boost::mutex::scoped_lock LockSocket() { return boost::mutex::scoped_lock(socketMutex); }
     // Keeps record as lastDevice when it differs from it; true when it did (a new report).
     bool ReplaceLastDevice(const deviceinfo& record);
+    // Hands a new record to the dispatch and counts it.
+    void ReportDevice(const deviceinfo& record);
+
+    // Updated without locks by the receive thread, read by the caller's thread.
+    WorkerCounters counters;
 
     deviceinfo lastDevice;
     boost::asio::io_context ioService;
@@ -80,6 +96,7 @@ protected:
 
 private:
     void CloseSocket();
+    void RecordSetupError(const std::exception& error);
     // Receives one datagram into buffer; 0 on any failure, or once a stop was asked for.
     std::size_t ReceiveDatagram(char* buffer, boost::asio::ip::udp::endpoint& sender);
     void FinishWorkThread();
@@ -95,4 +112,10 @@ private:
     boost::thread workThread;
     // Cleared as the receive thread's very last access to the worker.
     std::atomic<bool> threadActive;
+    bool threadStarted = false;
+    std::string interfaceName;
+    int firstPort = 0;
+    // The last failed set-up attempt, for the health report.
+    int setupError = 0;
+    std::string setupErrorText;
 };

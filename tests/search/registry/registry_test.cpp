@@ -27,6 +27,7 @@ using ::testing::Not;
 // the registry keeps them for the rest of the process.
 class ProbeWorker : public CSearchDeviceThread {
 public:
+    SearchWorkerRole Role() const override { return SearchWorkerRole::Interface; }
     ProbeWorker(std::vector<std::string>* calls, std::string name)
         : calls(calls), name(std::move(name)) {}
 

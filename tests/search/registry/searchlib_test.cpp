@@ -7,8 +7,10 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -25,6 +27,7 @@
 #include "search/details/localiplist.h"
 #include "search/details/searchdevicemulticommandthead.h"
 #include "search/details/searchthreadregistry.h"
+#include "search/searchhealth.h"
 #include "search/searchlib.h"
 #include "tests/support/gtestsealed.h"
 #include "tests/support/stopworker.h"
@@ -287,6 +290,108 @@ TEST(SearchLib, EveryStartAfterAStopGetsWorkingWorkersAndEveryStopFreesThePortsA
     // Searches went through the running workers only, and every step succeeded.
     EXPECT_THAT(log.Contents(), Not(HasSubstr(" Error : ")));
     SetLocalAddressSource(nullptr);
+}
+
+TEST(SearchLib, HealthTellsEachWorkersStateAndWhatItHeardSinceTheLastSearch) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    asio::io_context io;
+    udp::socket holder(io, udp::endpoint(udp::v4(), 67));
+    UseAddresses({{"lan7", AF_INET, "127.0.0.2", true, false}});
+    InitSearchLib(&IgnoreReport, false, nullptr, true);
+
+    std::vector<SearchWorkerHealth> health = GetSearchWorkerHealth();
+    ASSERT_EQ(health.size(), 3u);
+    EXPECT_EQ(health[0].role, SearchWorkerRole::Broadcast);
+    EXPECT_EQ(health[0].state, SearchWorkerState::Failed);
+    EXPECT_EQ(health[0].setupError, EADDRINUSE);
+    EXPECT_EQ(health[0].setupErrorText, "Address already in use");
+    EXPECT_EQ(health[1].role, SearchWorkerRole::Ssdp);
+    EXPECT_EQ(health[1].state, SearchWorkerState::Listening);
+    EXPECT_EQ(health[2].role, SearchWorkerRole::Interface);
+    EXPECT_EQ(health[2].address, "127.0.0.2");
+    EXPECT_EQ(health[2].interfaceName, "lan7");
+    EXPECT_EQ(health[2].port, 1530);
+
+    SendMessage(nullptr);
+    const std::string notify =
+        "NOTIFY * HTTP/1.1\r\nNT: upnp:rootdevice\r\nNTS: ssdp:alive\r\n"
+        "SERVER: Linux UPnP/1.0 KIVO/2.1, b, KORVANT/nas/NS200\r\n"
+        "USN: uuid:n1::upnp:rootdevice\r\n\r\n";
+    const std::string answer =
+        "HTTP/1.1 200 OK\r\nSERVER: Linux UPnP/1.0 KIVO/2.1, b, KORVANT/nas/NS200\r\n"
+        "USN: uuid:a1::urn:schemas-upnp-org:device:HomeNasDevice:1\r\n\r\n";
+    udp::socket box(io, udp::v4());
+    box.send_to(asio::buffer(notify), udp::endpoint(asio::ip::address_v4::loopback(), 1900));
+    box.send_to(asio::buffer(answer), udp::endpoint(asio::ip::make_address_v4("127.0.0.2"), 1530));
+    ASSERT_TRUE(nasfinder::test::WaitUntil([] {
+        const auto now = GetSearchWorkerHealth();
+        return now[1].announcementsHeard == 1 && now[2].answersReceived == 1;
+    }));
+    health = GetSearchWorkerHealth();
+    EXPECT_EQ(health[0].searchesSent, 0u);
+    EXPECT_EQ(health[0].sendErrors, 1u);
+    EXPECT_EQ(health[0].lastSendError, EBADF);
+    EXPECT_EQ(health[1].searchesSent, 1u);
+    EXPECT_EQ(health[1].answersReceived, 0u);
+    EXPECT_EQ(health[1].devicesReported, 1u);
+    EXPECT_GE(health[1].datagramsReceived, 1u);
+    EXPECT_EQ(health[2].announcementsHeard, 0u);
+    EXPECT_EQ(health[2].devicesReported, 1u);
+
+    // The next search counts anew.
+    SendMessage(nullptr);
+    health = GetSearchWorkerHealth();
+    EXPECT_EQ(health[1].announcementsHeard, 0u);
+    EXPECT_EQ(health[2].answersReceived, 0u);
+    StopLibrary();
+    EXPECT_TRUE(GetSearchWorkerHealth().empty());
+}
+
+std::mutex announcedMutex;
+std::vector<SearchWorkerHealth> announced;
+
+void KeepWorker(const SearchWorkerHealth& worker) {
+    std::lock_guard<std::mutex> lock(announcedMutex);
+    announced.push_back(worker);
+}
+
+TEST(SearchLib, AnAddressThatAppearsGetsAWorkerThatSearchesAtOnceUnlessItsInterfaceIsLeftOut) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    SetSearchWorkerCallback(&KeepWorker);
+    SetSearchInterfaces({}, {"nfx*"});
+    InitSearchLib(&IgnoreReport, false, nullptr, true);
+    SendMessage(nullptr);
+    ASSERT_EQ(SearchThreadList().size(), 2u);
+
+    ASSERT_EQ(
+        std::system(
+            "ip link add nfx0 type veth peer name nfx0p && ip addr add 10.78.0.1/24 dev nfx0 && "
+            "ip link set nfx0 up && ip link add nfw1 type veth peer name nfw1p && "
+            "ip addr add 10.77.0.1/24 dev nfw1 && ip link set nfw1 up"),
+        0);
+    ASSERT_TRUE(nasfinder::test::WaitUntil(
+        [] {
+            std::lock_guard<std::mutex> lock(announcedMutex);
+            return !announced.empty();
+        },
+        std::chrono::milliseconds(1000)));
+    const std::vector<SearchWorkerHealth> health = GetSearchWorkerHealth();
+    ASSERT_EQ(health.size(), 3u) << "the excluded interface got a worker";
+    EXPECT_EQ(health[2].address, "10.77.0.1");
+    EXPECT_EQ(health[2].interfaceName, "nfw1");
+    EXPECT_EQ(health[2].port, 1530);
+    EXPECT_EQ(health[2].state, SearchWorkerState::Listening);
+    EXPECT_EQ(health[2].searchesSent, 1u) << "the latest search goes out through it at once";
+    {
+        std::lock_guard<std::mutex> lock(announcedMutex);
+        ASSERT_EQ(announced.size(), 1u);
+        EXPECT_EQ(announced[0].address, "10.77.0.1");
+    }
+    StopLibrary();
+    SetSearchWorkerCallback(nullptr);
+    SetSearchInterfaces({}, {});
 }
 
 // A callback that stops the library on the first report, once the other worker's report is

@@ -32,6 +32,7 @@ constexpr int kPort = 40600;
 // A worker whose handler records what the receive loop hands it.
 class RecordingWorker : public CSearchDeviceThread {
 public:
+    SearchWorkerRole Role() const override { return SearchWorkerRole::Interface; }
     struct Datagram {
         std::string bytes;
         bool zeroBehind;

@@ -1,0 +1,224 @@
+#include "search/searchhints.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "search/details/localiplist.h"
+#include "search/details/portholder.h"
+#include "search/protocol.h"
+
+namespace {
+
+// The English wording of every hint; the window's language files carry the same patterns,
+// keyed by code and variant.
+struct Wording {
+    const char* code;
+    const char* variant;
+    const char* summary;
+    const char* text;
+};
+
+constexpr Wording kWordings[] = {
+    {"no-ipv4-interface", "", "No network connection",
+     "This computer has no network interface with an IPv4 address, so the search cannot reach "
+     "any box. Connect the network cable or join a Wi-Fi network, then search again."},
+    {"broadcast-port-denied", "", "Broadcast search not allowed",
+     "The broadcast search could not start: this program may not use UDP port {port} ({error}). "
+     "The SSDP search still runs. To allow the broadcast search, run once: {command}"},
+    {"port-in-use", "1900", "Port 1900 is in use",
+     "{program} (process {pid}) holds UDP port 1900, so the boxes' announcements do not reach "
+     "this program; boxes that answer a search are still found. Close {program} or stop its "
+     "discovery service, then search again."},
+    {"port-in-use", "1900 unknown", "Port 1900 is in use",
+     "Another program holds UDP port 1900, so the boxes' announcements do not reach this "
+     "program; boxes that answer a search are still found. Close that program ({command} names "
+     "it), then search again."},
+    {"port-in-use", "67", "Port 67 is in use",
+     "{program} (process {pid}) holds UDP port 67, so the answers to the broadcast search do not "
+     "arrive; the SSDP search still runs. Close {program}, then search again."},
+    {"port-in-use", "67 unknown", "Port 67 is in use",
+     "Another program holds UDP port 67, so the answers to the broadcast search do not arrive; "
+     "the SSDP search still runs. Close that program ({command} names it), then search again."},
+    {"answers-blocked", "", "Answers are blocked",
+     "Boxes announce themselves on the network, but no search got a single answer: the answers "
+     "are dropped on their way in, most likely by a firewall. Allow incoming UDP on ports "
+     "{ports} on this computer, then search again."},
+    {"send-failed", "", "Searches could not be sent",
+     "The search could not be sent from port {port}: {error}. Check that the network "
+     "connection works and that no firewall blocks outgoing UDP, then search again."},
+    {"nothing-heard", "", "No box answered",
+     "The search went out and nothing answered or announced itself. Check that the box is "
+     "switched on and connected to the same network as this computer (its lights, or your "
+     "router's list of devices), then search again."},
+};
+
+SearchHintFact Number(const char* name, long long value) {
+    return {name, std::to_string(value), true};
+}
+SearchHintFact Text(const char* name, std::string value) {
+    return {name, std::move(value), false};
+}
+
+SearchHint MakeHint(const std::string& code, const std::string& variant,
+                    std::vector<SearchHintFact> facts) {
+    SearchHint hint;
+    hint.code = code;
+    hint.variant = variant;
+    hint.facts = std::move(facts);
+    for (const Wording& wording : kWordings) {
+        if (code == wording.code && variant == wording.variant) {
+            hint.summary = wording.summary;
+            hint.text = FillHintPattern(wording.text, hint.facts);
+        }
+    }
+    return hint;
+}
+
+bool HasIPv4Interface(const std::vector<LocalInterfaceAddress>& interfaces) {
+    for (const LocalInterfaceAddress& entry : interfaces) {
+        if (entry.family == AF_INET && entry.up && !entry.loopback) return true;
+    }
+    return false;
+}
+
+std::string UpInterfaces(const std::vector<LocalInterfaceAddress>& interfaces) {
+    std::string names;
+    for (const LocalInterfaceAddress& entry : interfaces) {
+        if (!entry.up || names.find(entry.name) != std::string::npos) continue;
+        names += (names.empty() ? "" : ", ") + entry.name;
+    }
+    return names;
+}
+
+// The port another program holds from this worker: its first port, where it could not bind
+// for that reason (or moved on from it); 0 when none.
+int HeldPort(const SearchWorkerHealth& worker) {
+    if (worker.setupError != EADDRINUSE) return 0;
+    if (worker.role == SearchWorkerRole::Broadcast) return worker.firstPort;
+    // The shared SSDP worker is the one the announcements reach, on its first port only.
+    if (worker.role == SearchWorkerRole::Ssdp) return worker.firstPort;
+    return 0;
+}
+
+SearchHint PortInUse(int port, const std::vector<PortHolder>& holders) {
+    for (const PortHolder& holder : holders) {
+        if (holder.port == port && holder.pid > 0) {
+            return MakeHint(
+                "port-in-use", std::to_string(port),
+                {Number("port", port), Number("pid", holder.pid), Text("program", holder.program)});
+        }
+    }
+    const std::string command = "sudo ss -ulpn 'sport = :" + std::to_string(port) + "'";
+    return MakeHint("port-in-use", std::to_string(port) + " unknown",
+                    {Number("port", port), Text("command", command)});
+}
+
+}  // namespace
+
+std::string SearchHint::Fact(const std::string& name) const {
+    for (const SearchHintFact& fact : facts) {
+        if (fact.name == name) return fact.value;
+    }
+    return {};
+}
+
+std::string FillHintPattern(const std::string& pattern, const std::vector<SearchHintFact>& facts) {
+    std::string text;
+    std::size_t at = 0;
+    while (at < pattern.size()) {
+        const std::size_t open = pattern.find('{', at);
+        const std::size_t close =
+            open == std::string::npos ? std::string::npos : pattern.find('}', open);
+        if (close == std::string::npos) break;
+        text.append(pattern, at, open - at);
+        const std::string name = pattern.substr(open + 1, close - open - 1);
+        bool known = false;
+        for (const SearchHintFact& fact : facts) {
+            if (fact.name == name) {
+                text += fact.value;
+                known = true;
+                break;
+            }
+        }
+        // A pattern naming a fact the hint lacks keeps the name visible rather than a gap.
+        if (!known) text.append(pattern, open, close - open + 1);
+        at = close + 1;
+    }
+    text.append(pattern, at, std::string::npos);
+    return text;
+}
+
+std::vector<SearchHint> SearchHints(const SearchFacts& facts) {
+    std::vector<SearchHint> hints;
+    const bool connected = HasIPv4Interface(facts.interfaces);
+    if (!connected) {
+        hints.push_back(MakeHint("no-ipv4-interface", "",
+                                 {Text("interfaces", UpInterfaces(facts.interfaces))}));
+    }
+    for (const SearchWorkerHealth& worker : facts.workers) {
+        if (worker.role == SearchWorkerRole::Broadcast &&
+            worker.state == SearchWorkerState::Failed &&
+            (worker.setupError == EACCES || worker.setupError == EPERM)) {
+            hints.push_back(MakeHint(
+                "broadcast-port-denied", "",
+                {Number("port", worker.firstPort), Text("error", worker.setupErrorText),
+                 Text("command", "sudo setcap cap_net_bind_service=+ep " + facts.executablePath)}));
+        }
+        if (const int port = HeldPort(worker)) hints.push_back(PortInUse(port, facts.portHolders));
+    }
+    // Without a network, whatever was sent or heard says nothing more.
+    if (!connected) return hints;
+
+    std::uint64_t sent = 0;
+    std::uint64_t answers = 0;
+    std::uint64_t announcements = 0;
+    bool allListening = true;
+    const SearchWorkerHealth* sendFailure = nullptr;
+    std::string ports;
+    for (const SearchWorkerHealth& worker : facts.workers) {
+        if (worker.state != SearchWorkerState::Listening) {
+            allListening = false;
+            continue;
+        }
+        sent += worker.searchesSent;
+        answers += worker.answersReceived;
+        announcements += worker.announcementsHeard;
+        if (worker.sendErrors > 0 && sendFailure == nullptr) sendFailure = &worker;
+        ports += (ports.empty() ? "" : ", ") + std::to_string(worker.port);
+    }
+    if (sendFailure != nullptr) {
+        hints.push_back(MakeHint(
+            "send-failed", "",
+            {Number("port", sendFailure->port), Text("error", sendFailure->lastSendErrorText),
+             Number("errno", sendFailure->lastSendError)}));
+    }
+    if (sent > 0 && announcements > 0 && answers == 0) {
+        hints.push_back(MakeHint("answers-blocked", "",
+                                 {Text("ports", ports),
+                                  Number("announcements", static_cast<long long>(announcements))}));
+    }
+    if (hints.empty() && allListening && sent > 0 && answers == 0 && announcements == 0 &&
+        facts.devicesFound == 0) {
+        hints.push_back(
+            MakeHint("nothing-heard", "", {Number("searches", static_cast<long long>(sent))}));
+    }
+    return hints;
+}
+
+SearchFacts GatherSearchFacts(std::size_t devicesFound) {
+    SearchFacts facts;
+    facts.devicesFound = devicesFound;
+    facts.workers = GetSearchWorkerHealth();
+    std::string ignored;
+    ListLocalAddresses(facts.interfaces, ignored);
+    char path[4096] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    facts.executablePath = length > 0 ? std::string(path, static_cast<std::size_t>(length)) : "";
+    for (const SearchWorkerHealth& worker : facts.workers) {
+        if (const int port = HeldPort(worker)) facts.portHolders.push_back(FindPortHolder(port));
+    }
+    return facts;
+}

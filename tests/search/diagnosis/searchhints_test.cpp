@@ -1,0 +1,225 @@
+// Why a search found nothing: each hint from the facts it rests on, and none for a healthy
+// search. Also the pieces the facts come from: the interface choice and the /proc table.
+
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "search/details/interfacechoice.h"
+#include "search/details/portholder.h"
+#include "search/searchhints.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+SearchWorkerHealth Worker(SearchWorkerRole role, int port, const char* address = "") {
+    SearchWorkerHealth worker;
+    worker.role = role;
+    worker.firstPort = worker.port = port;
+    worker.address = address;
+    worker.state = SearchWorkerState::Listening;
+    worker.searchesSent = 1;
+    return worker;
+}
+
+SearchWorkerHealth FailedWorker(SearchWorkerRole role, int port, int error, const char* text) {
+    SearchWorkerHealth worker = Worker(role, port);
+    worker.state = SearchWorkerState::Failed;
+    worker.setupError = error;
+    worker.setupErrorText = text;
+    worker.searchesSent = 0;
+    return worker;
+}
+
+// A machine with one LAN, three workers that searched once, and what the boxes said.
+SearchFacts Searched(unsigned answers, unsigned announcements, std::size_t devices) {
+    SearchFacts facts;
+    facts.interfaces = {{"lo", AF_INET, "127.0.0.1", true, true},
+                        {"eth0", AF_INET, "10.1.0.1", true, false}};
+    facts.workers = {Worker(SearchWorkerRole::Broadcast, 67),
+                     Worker(SearchWorkerRole::Ssdp, 1900),
+                     Worker(SearchWorkerRole::Interface, 1530, "10.1.0.1")};
+    facts.workers[2].answersReceived = answers;
+    facts.workers[1].announcementsHeard = announcements;
+    facts.devicesFound = devices;
+    facts.executablePath = "/usr/bin/nasfinder";
+    return facts;
+}
+
+struct HintCase {
+    const char* name;
+    SearchFacts facts;
+    std::vector<std::string> codes;  // code and variant
+};
+
+std::vector<std::string> Codes(const std::vector<SearchHint>& hints) {
+    std::vector<std::string> codes;
+    for (const SearchHint& hint : hints) {
+        codes.push_back(hint.variant.empty() ? hint.code : hint.code + " " + hint.variant);
+    }
+    return codes;
+}
+
+std::vector<HintCase> Cases() {
+    std::vector<HintCase> cases;
+    cases.push_back({"healthy_and_found", Searched(3, 1, 1), {}});
+    cases.push_back({"healthy_found_by_answers_only", Searched(2, 0, 2), {}});
+    cases.push_back({"no_search_sent_yet", Searched(0, 0, 0), {}});
+    for (auto& worker : cases.back().facts.workers) worker.searchesSent = 0;
+    cases.push_back({"nothing_answered_or_announced", Searched(0, 0, 0), {"nothing-heard"}});
+
+    HintCase offline{"loopback_only", Searched(0, 0, 0), {"no-ipv4-interface"}};
+    offline.facts.interfaces.resize(1);
+    offline.facts.workers.resize(2);
+    for (auto& worker : offline.facts.workers) {
+        worker.sendErrors = 1;
+        worker.lastSendError = ENETUNREACH;
+        worker.lastSendErrorText = "Network is unreachable";
+    }
+    cases.push_back(offline);
+
+    HintCase denied{"no_privilege_for_67", Searched(2, 0, 1), {"broadcast-port-denied"}};
+    denied.facts.workers[0] =
+        FailedWorker(SearchWorkerRole::Broadcast, 67, EACCES, "Permission denied");
+    cases.push_back(denied);
+
+    HintCase held67{"67_held_by_a_known_program", Searched(2, 0, 1), {"port-in-use 67"}};
+    held67.facts.workers[0] =
+        FailedWorker(SearchWorkerRole::Broadcast, 67, EADDRINUSE, "Address already in use");
+    held67.facts.portHolders = {{67, 4242, "dhcpd"}};
+    cases.push_back(held67);
+
+    HintCase held1900{"1900_held_by_an_unseen_program", Searched(2, 0, 1),
+                      {"port-in-use 1900 unknown"}};
+    held1900.facts.workers[1] =
+        FailedWorker(SearchWorkerRole::Ssdp, 1900, EADDRINUSE, "Address already in use");
+    cases.push_back(held1900);
+
+    // Without per-interface workers the SSDP worker moves on, away from the announcements.
+    HintCase moved{"ssdp_moved_off_1900", Searched(2, 0, 1), {"port-in-use 1900"}};
+    moved.facts.workers[1].port = 1901;
+    moved.facts.workers[1].setupError = EADDRINUSE;
+    moved.facts.portHolders = {{1900, 77, "mediad"}};
+    cases.push_back(moved);
+
+    // A per-interface worker that moved on loses nothing: its answers follow it.
+    HintCase movedInterface{"interface_worker_moved", Searched(2, 0, 1), {}};
+    movedInterface.facts.workers[2].port = 1531;
+    movedInterface.facts.workers[2].setupError = EADDRINUSE;
+    cases.push_back(movedInterface);
+
+    cases.push_back({"announced_but_never_answered", Searched(0, 2, 1), {"answers-blocked"}});
+
+    HintCase sendFailed{"a_send_failed", Searched(2, 0, 1), {"send-failed"}};
+    sendFailed.facts.workers[0].sendErrors = 1;
+    sendFailed.facts.workers[0].lastSendError = EPERM;
+    sendFailed.facts.workers[0].lastSendErrorText = "Operation not permitted";
+    cases.push_back(sendFailed);
+
+    HintCase both{"held_and_denied_together", Searched(0, 0, 0),
+                  {"broadcast-port-denied", "port-in-use 1900 unknown"}};
+    both.facts.workers[0] = FailedWorker(SearchWorkerRole::Broadcast, 67, EPERM, "not permitted");
+    both.facts.workers[1] = FailedWorker(SearchWorkerRole::Ssdp, 1900, EADDRINUSE, "in use");
+    cases.push_back(both);
+    return cases;
+}
+
+class SearchHintsTest : public ::testing::TestWithParam<HintCase> {};
+
+TEST_P(SearchHintsTest, GivesTheHintsTheFactsCallFor) {
+    const std::vector<SearchHint> hints = SearchHints(GetParam().facts);
+    EXPECT_THAT(Codes(hints), ElementsAreArray(GetParam().codes));
+    for (const SearchHint& hint : hints) {
+        EXPECT_FALSE(hint.summary.empty()) << hint.code;
+        EXPECT_EQ(hint.text.find('{'), std::string::npos) << "unfilled pattern: " << hint.text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Situations, SearchHintsTest, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SearchHints, TellWhatToDoWithTheFactsTheyRestOn) {
+    SearchFacts denied = Searched(1, 0, 1);
+    denied.workers[0] = FailedWorker(SearchWorkerRole::Broadcast, 67, EACCES, "Permission denied");
+    const SearchHint hint = SearchHints(denied).at(0);
+    EXPECT_THAT(hint.text, HasSubstr("sudo setcap cap_net_bind_service=+ep /usr/bin/nasfinder"));
+    EXPECT_THAT(hint.text, HasSubstr("The SSDP search still runs"));
+
+    SearchFacts held = Searched(1, 0, 1);
+    held.workers[1] = FailedWorker(SearchWorkerRole::Ssdp, 1900, EADDRINUSE, "in use");
+    held.portHolders = {{1900, 4242, "mediad"}};
+    const SearchHint inUse = SearchHints(held).at(0);
+    EXPECT_EQ(inUse.Fact("port"), "1900");
+    EXPECT_EQ(inUse.Fact("pid"), "4242");
+    EXPECT_EQ(inUse.Fact("program"), "mediad");
+    EXPECT_THAT(inUse.text, HasSubstr("mediad (process 4242) holds UDP port 1900"));
+    EXPECT_THAT(inUse.text, HasSubstr("announcements"));
+
+    const SearchHint blocked = SearchHints(Searched(0, 3, 1)).at(0);
+    EXPECT_EQ(blocked.Fact("ports"), "67, 1900, 1530");
+    EXPECT_EQ(blocked.facts.at(0).number, false);
+    EXPECT_EQ(blocked.facts.at(1).number, true);
+}
+
+TEST(FillHintPattern, FillsKnownNamesAndKeepsUnknownOnes) {
+    const std::vector<SearchHintFact> facts{{"port", "1900", true}, {"program", "x{y}", false}};
+    EXPECT_EQ(FillHintPattern("{program} holds {port}.", facts), "x{y} holds 1900.");
+    EXPECT_EQ(FillHintPattern("{missing} and {port", facts), "{missing} and {port");
+    EXPECT_EQ(FillHintPattern("", facts), "");
+}
+
+struct ChoiceCase {
+    std::vector<std::string> include;
+    std::vector<std::string> exclude;
+    const char* name;
+    bool chosen;
+};
+
+class InterfaceChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(InterfaceChoiceTest, ChoosesByShellPatterns) {
+    const ChoiceCase& c = GetParam();
+    EXPECT_EQ((InterfaceChoice{c.include, c.exclude}.Chooses(c.name)), c.chosen) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, InterfaceChoiceTest,
+    ::testing::Values(ChoiceCase{{}, {}, "eth0", true}, ChoiceCase{{"eth*"}, {}, "eth0", true},
+                      ChoiceCase{{"eth*"}, {}, "wlan0", false},
+                      ChoiceCase{{"eth?", "wl*"}, {}, "wlan0", true},
+                      ChoiceCase{{}, {"docker*", "br-*"}, "docker0", false},
+                      ChoiceCase{{}, {"docker*", "br-*"}, "br-1a2b", false},
+                      ChoiceCase{{}, {"docker*"}, "eth0", true},
+                      // An exclusion wins over an inclusion.
+                      ChoiceCase{{"*"}, {"veth*"}, "veth12", false},
+                      ChoiceCase{{"lan[12]"}, {}, "lan2", true},
+                      ChoiceCase{{"lan[12]"}, {}, "lan3", false},
+                      ChoiceCase{{"eth0"}, {}, "eth01", false}));
+
+TEST(UdpSocketInodes, ReadsTheSocketsBoundToAPortFromTheProcTable) {
+    std::istringstream table(
+        "   sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  "
+        "timeout inode ref pointer drops\n"
+        "  123: 00000000:076C 00000000:0000 07 00000000:00000000 00:00000000 00000000     0  "
+        "      0 4711 2 0000000000000000 0\n"
+        "  124: 0100007F:076C 00000000:0000 07 00000000:00000000 00:00000000 00000000  1000  "
+        "      0 4712 2 0000000000000000 0\n"
+        "  125: 00000000:0043 00000000:0000 07 00000000:00000000 00:00000000 00000000     0  "
+        "      0 4713 2 0000000000000000 0\n"
+        "  126: garbage\n");
+    EXPECT_THAT(UdpSocketInodes(table, 1900), ElementsAre(4711u, 4712u));
+    table.clear();
+    table.seekg(0);
+    EXPECT_THAT(UdpSocketInodes(table, 67), ElementsAre(4713u));
+}
+
+}  // namespace
