@@ -1,4 +1,18 @@
-# Desktop integration, the port capability and the Debian package.
+# Desktop integration, the Debian documentation, the port capability and the Debian package.
+
+set(NASFINDER_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/resources/debian)
+
+configure_file(${NASFINDER_DEBIAN_DIR}/changelog ${PROJECT_BINARY_DIR}/debian/changelog COPYONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.gz
+    COMMAND gzip -9nkf changelog
+    DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/debian
+    COMMENT "Compressing the changelog"
+    VERBATIM)
+add_custom_target(nasfinder_docs ALL DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog.gz)
+
+install(FILES ${PROJECT_BINARY_DIR}/debian/changelog.gz ${NASFINDER_DEBIAN_DIR}/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 if(NASFINDER_BUILD_APP)
     install(FILES ${NASFINDER_LANGUAGE_FILES}
@@ -51,10 +65,14 @@ set(CPACK_PACKAGE_NAME nasfinder)
 set(CPACK_PACKAGE_VENDOR "nasfinder developers")
 set(CPACK_PACKAGE_CONTACT "nasfinder developers <nasfinder@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Finds network storage boxes on the local network")
+# Wrapped by hand: the control file's description lines are 80 characters at most.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "nasfinder searches the local network for storage boxes by SSDP and by broadcast, lists them "
-    "in a window and opens a selected box's web interface or file share. The nas-search "
-    "program does the same search from a terminal.")
+    "nasfinder searches the local network for storage boxes by SSDP and by a\n"
+    "broadcast search, lists them in a window with their host name, IP address\n"
+    "and product, and opens a selected box's web interface or file share. The\n"
+    "nas-search program does the same search from a terminal and prints a table\n"
+    "or JSON Lines for scripts; nas-sim plays simulated boxes for tests.")
+set(CPACK_PACKAGE_HOMEPAGE_URL https://github.com/nasfinder/nasfinder)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY nasfinder)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
