@@ -17,8 +17,10 @@ install(FILES ${PROJECT_BINARY_DIR}/debian/changelog.gz ${NASFINDER_DEBIAN_DIR}/
 if(NASFINDER_BUILD_APP)
     install(FILES ${NASFINDER_LANGUAGE_FILES}
             DESTINATION ${CMAKE_INSTALL_DATADIR}/nasfinder)
-    install(FILES ${PROJECT_SOURCE_DIR}/resources/nasfinder.desktop
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/io.github.nasfinder.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/io.github.nasfinder.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES ${PROJECT_SOURCE_DIR}/resources/nasfinder.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
