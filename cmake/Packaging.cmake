@@ -1,6 +1,31 @@
-# Desktop integration, the Debian documentation, the port capability and the Debian package.
+# Desktop integration, manual pages, the port capability and the Debian package.
 
 set(NASFINDER_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/resources/debian)
+
+# The programs this build makes; each brings its manual page and completion.
+set(NASFINDER_PROGRAMS "")
+foreach(program nasfinder nas-search nas-sim)
+    if(TARGET ${program})
+        list(APPEND NASFINDER_PROGRAMS ${program})
+    endif()
+endforeach()
+
+# Manual pages: the version in their .TH line is the project's; compressed without a name or
+# time stamp, so that the same sources give the same package.
+set(NASFINDER_MAN_DIR ${PROJECT_BINARY_DIR}/man)
+set(_nasfinder_man_pages "")
+foreach(program IN LISTS NASFINDER_PROGRAMS)
+    configure_file(${PROJECT_SOURCE_DIR}/resources/man/${program}.1
+                   ${NASFINDER_MAN_DIR}/${program}.1 @ONLY)
+    add_custom_command(OUTPUT ${NASFINDER_MAN_DIR}/${program}.1.gz
+        COMMAND gzip -9nkf ${program}.1
+        DEPENDS ${NASFINDER_MAN_DIR}/${program}.1
+        WORKING_DIRECTORY ${NASFINDER_MAN_DIR}
+        COMMENT "Compressing the manual page ${program}(1)"
+        VERBATIM)
+    list(APPEND _nasfinder_man_pages ${NASFINDER_MAN_DIR}/${program}.1.gz)
+    install(FILES ${NASFINDER_MAN_DIR}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 
 configure_file(${NASFINDER_DEBIAN_DIR}/changelog ${PROJECT_BINARY_DIR}/debian/changelog COPYONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.gz
@@ -9,7 +34,8 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.gz
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/debian
     COMMENT "Compressing the changelog"
     VERBATIM)
-add_custom_target(nasfinder_docs ALL DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog.gz)
+add_custom_target(nasfinder_docs ALL DEPENDS ${_nasfinder_man_pages}
+                                             ${PROJECT_BINARY_DIR}/debian/changelog.gz)
 
 install(FILES ${PROJECT_BINARY_DIR}/debian/changelog.gz ${NASFINDER_DEBIAN_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
