@@ -1,4 +1,5 @@
-# Desktop integration, manual pages, the port capability and the Debian package.
+# Desktop integration, manual pages, shell completion, the port capability and the Debian
+# package.
 
 set(NASFINDER_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/resources/debian)
 
@@ -25,6 +26,10 @@ foreach(program IN LISTS NASFINDER_PROGRAMS)
         VERBATIM)
     list(APPEND _nasfinder_man_pages ${NASFINDER_MAN_DIR}/${program}.1.gz)
     install(FILES ${NASFINDER_MAN_DIR}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    # bash-completion loads a command's file by the command's name, from here under every
+    # XDG data folder, so the same place serves /usr and /usr/local.
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/completion/${program}
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endforeach()
 
 configure_file(${NASFINDER_DEBIAN_DIR}/changelog ${PROJECT_BINARY_DIR}/debian/changelog COPYONLY)
