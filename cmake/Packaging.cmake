@@ -1,10 +1,57 @@
-# Desktop integration, the port capability and the Debian package.
+# Desktop integration, manual pages, shell completion, the port capability and the Debian
+# package.
+
+set(NASFINDER_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/resources/debian)
+
+# The programs this build makes; each brings its manual page and completion.
+set(NASFINDER_PROGRAMS "")
+foreach(program nasfinder nas-search nas-sim)
+    if(TARGET ${program})
+        list(APPEND NASFINDER_PROGRAMS ${program})
+    endif()
+endforeach()
+
+# Manual pages: the version in their .TH line is the project's; compressed without a name or
+# time stamp, so that the same sources give the same package.
+set(NASFINDER_MAN_DIR ${PROJECT_BINARY_DIR}/man)
+set(_nasfinder_man_pages "")
+foreach(program IN LISTS NASFINDER_PROGRAMS)
+    configure_file(${PROJECT_SOURCE_DIR}/resources/man/${program}.1
+                   ${NASFINDER_MAN_DIR}/${program}.1 @ONLY)
+    add_custom_command(OUTPUT ${NASFINDER_MAN_DIR}/${program}.1.gz
+        COMMAND gzip -9nkf ${program}.1
+        DEPENDS ${NASFINDER_MAN_DIR}/${program}.1
+        WORKING_DIRECTORY ${NASFINDER_MAN_DIR}
+        COMMENT "Compressing the manual page ${program}(1)"
+        VERBATIM)
+    list(APPEND _nasfinder_man_pages ${NASFINDER_MAN_DIR}/${program}.1.gz)
+    install(FILES ${NASFINDER_MAN_DIR}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    # bash-completion loads a command's file by the command's name, from here under every
+    # XDG data folder, so the same place serves /usr and /usr/local.
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/completion/${program}
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endforeach()
+
+configure_file(${NASFINDER_DEBIAN_DIR}/changelog ${PROJECT_BINARY_DIR}/debian/changelog COPYONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.gz
+    COMMAND gzip -9nkf changelog
+    DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/debian
+    COMMENT "Compressing the changelog"
+    VERBATIM)
+add_custom_target(nasfinder_docs ALL DEPENDS ${_nasfinder_man_pages}
+                                             ${PROJECT_BINARY_DIR}/debian/changelog.gz)
+
+install(FILES ${PROJECT_BINARY_DIR}/debian/changelog.gz ${NASFINDER_DEBIAN_DIR}/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 if(NASFINDER_BUILD_APP)
     install(FILES ${NASFINDER_LANGUAGE_FILES}
             DESTINATION ${CMAKE_INSTALL_DATADIR}/nasfinder)
-    install(FILES ${PROJECT_SOURCE_DIR}/resources/nasfinder.desktop
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/io.github.nasfinder.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/io.github.nasfinder.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES ${PROJECT_SOURCE_DIR}/resources/nasfinder.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
@@ -51,10 +98,14 @@ set(CPACK_PACKAGE_NAME nasfinder)
 set(CPACK_PACKAGE_VENDOR "nasfinder developers")
 set(CPACK_PACKAGE_CONTACT "nasfinder developers <nasfinder@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Finds network storage boxes on the local network")
+# Wrapped by hand: the control file's description lines are 80 characters at most.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "nasfinder searches the local network for storage boxes by SSDP and by broadcast, lists them "
-    "in a window and opens a selected box's web interface or file share. The nas-search "
-    "program does the same search from a terminal.")
+    "nasfinder searches the local network for storage boxes by SSDP and by a\n"
+    "broadcast search, lists them in a window with their host name, IP address\n"
+    "and product, and opens a selected box's web interface or file share. The\n"
+    "nas-search program does the same search from a terminal and prints a table\n"
+    "or JSON Lines for scripts; nas-sim plays simulated boxes for tests.")
+set(CPACK_PACKAGE_HOMEPAGE_URL https://github.com/nasfinder/nasfinder)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY nasfinder)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -9,7 +9,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nasfinder"));
     QApplication::setApplicationVersion(QStringLiteral(NASFINDER_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("nasfinder"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.nasfinder"));
 
     const LaunchOptions options = ParseLaunchOptions(QApplication::arguments());
     MainWindow window(options);

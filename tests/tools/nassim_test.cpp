@@ -70,6 +70,18 @@ TEST(BoxConfig, ReadsAFileSkippingCommentsAndBlankLines) {
     EXPECT_NE(error.find("line 2"), std::string::npos);
 }
 
+// A user asking for --help or --version gets it without giving a box.
+TEST(SimOptions, HelpAndVersionNeedNoBox) {
+    SimOptions options;
+    std::string message;
+    EXPECT_EQ(ParseSimOptions({"--version"}, options, message), SimParseOutcome::Version);
+    EXPECT_EQ(ParseSimOptions({"--alive-interval", "-2", "--version"}, options, message),
+              SimParseOutcome::Version);
+    EXPECT_EQ(ParseSimOptions({"--version", "--help"}, options, message), SimParseOutcome::Help);
+    EXPECT_EQ(ParseSimOptions({"--version", "extra"}, options, message), SimParseOutcome::Invalid);
+    EXPECT_TRUE(options.boxes.empty());
+}
+
 TEST(SimOptions, NeedsABoxAndRangesHold) {
     SimOptions options;
     std::string message;

@@ -68,6 +68,35 @@ TEST(SearchOptions, HelpIsNotAnError) {
     EXPECT_NE(SearchUsage().find("usage: nas-search"), std::string::npos);
 }
 
+struct InfoRequest {
+    const char* name;
+    std::vector<std::string> args;
+    ParseOutcome outcome;
+};
+
+class InfoRequests : public ::testing::TestWithParam<InfoRequest> {};
+
+// --help and --version answer before the values are checked, as a user asking for them expects,
+// and leave the options alone; a command line that does not parse is still refused.
+TEST_P(InfoRequests, AnswerBeforeTheValuesAreChecked) {
+    SearchOptions options;
+    options.searches = 77;
+    std::string message;
+    EXPECT_EQ(ParseSearchOptions(GetParam().args, options, message), GetParam().outcome);
+    EXPECT_EQ(options.searches, 77);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InfoRequests,
+    ::testing::Values(
+        InfoRequest{"version", {"--version"}, ParseOutcome::Version},
+        InfoRequest{
+            "version_with_bad_value", {"--seconds", "0", "--version"}, ParseOutcome::Version},
+        InfoRequest{"help_before_version", {"--version", "--help"}, ParseOutcome::Help},
+        InfoRequest{"version_with_stray_word", {"--version", "extra"}, ParseOutcome::Invalid},
+        InfoRequest{"version_with_a_value", {"--version=1"}, ParseOutcome::Invalid}),
+    [](const ::testing::TestParamInfo<InfoRequest>& info) { return info.param.name; });
+
 struct BadArguments {
     const char* name;
     std::vector<std::string> args;

@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
         case ParseOutcome::Help:
             std::fputs(SearchUsage().c_str(), stdout);
             return 0;
+        case ParseOutcome::Version:
+            std::fputs(SearchVersion().c_str(), stdout);
+            return 0;
         case ParseOutcome::Invalid:
             std::fprintf(stderr, "nas-search: %s\n\n%s", message.c_str(), SearchUsage().c_str());
             return 2;

@@ -5,6 +5,7 @@
 
 #include <boost/program_options.hpp>
 
+#include "nasfinder/version.h"
 #include "tools/commandline.h"
 
 namespace po = boost::program_options;
@@ -26,7 +27,8 @@ po::options_description Described() {
         "write the library log into DIR (a prefix: end it with /)")(
         "request-hex", po::value<std::string>()->value_name("HEX"),
         "the 148-byte broadcast request as 296 hex digits")(
-        "json", "JSON Lines on standard output")("help", "this text");
+        "json", "JSON Lines on standard output")("help", "print this help and exit")(
+        "version", "print the program's name and version and exit");
     return described;
 }
 
@@ -57,6 +59,7 @@ ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOpti
     po::variables_map values;
     if (!StoreCommandLine(args, Described(), values, message)) return ParseOutcome::Invalid;
     if (values.count("help")) return ParseOutcome::Help;
+    if (values.count("version")) return ParseOutcome::Version;
 
     SearchOptions parsed;
     if (values.count("seconds")) parsed.seconds = values["seconds"].as<double>();
@@ -103,8 +106,13 @@ std::string SearchUsage() {
     std::ostringstream text;
     text << "usage: nas-search [--seconds S] [--searches N] [--interval S] "
             "[--no-interface-search]\n"
-            "                  [--log-dir DIR] [--request-hex HEX] [--json]\n\n"
+            "                  [--log-dir DIR] [--request-hex HEX] [--json]\n"
+            "       nas-search --help | --version\n\n"
             "Searches the local network for storage boxes and prints those found.\n\n"
          << Described();
     return text.str();
+}
+
+std::string SearchVersion() {
+    return "nas-search " NASFINDER_VERSION "\n";
 }

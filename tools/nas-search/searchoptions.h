@@ -17,7 +17,7 @@ struct SearchOptions {
     bool json = false;
 };
 
-enum class ParseOutcome { Run, Help, Invalid };
+enum class ParseOutcome { Run, Help, Version, Invalid };
 
 // Parses the arguments after the program name. Invalid leaves the reason in message.
 ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOptions& options,
@@ -27,3 +27,6 @@ ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOpti
 bool ParseRequestHex(const std::string& hex, SearchRequest& request);
 
 std::string SearchUsage();
+
+// "nas-search VERSION" and a line end, VERSION being the project's.
+std::string SearchVersion();

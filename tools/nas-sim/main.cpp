@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
         case SimParseOutcome::Help:
             std::fputs(SimUsage().c_str(), stdout);
             return 0;
+        case SimParseOutcome::Version:
+            std::fputs(SimVersion().c_str(), stdout);
+            return 0;
         case SimParseOutcome::Invalid:
             std::fprintf(stderr, "nas-sim: %s\n\n%s", message.c_str(), SimUsage().c_str());
             return 2;

@@ -5,6 +5,7 @@
 
 #include <boost/program_options.hpp>
 
+#include "nasfinder/version.h"
 #include "tools/commandline.h"
 
 namespace po = boost::program_options;
@@ -21,7 +22,8 @@ po::options_description Described() {
         "seconds between ssdp:alive rounds, 0 for only at start (default 5)")(
         "answer-spread", po::value<int>()->value_name("MS"),
         "spread the answers to one search over MS milliseconds (default 0: a burst)")(
-        "quiet", "no line per search received")("help", "this text");
+        "quiet", "no line per search received")("help", "print this help and exit")(
+        "version", "print the program's name and version and exit");
     return described;
 }
 
@@ -32,6 +34,7 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
     po::variables_map values;
     if (!StoreCommandLine(args, Described(), values, message)) return SimParseOutcome::Invalid;
     if (values.count("help")) return SimParseOutcome::Help;
+    if (values.count("version")) return SimParseOutcome::Version;
 
     SimOptions parsed;
     if (values.count("box")) {
@@ -77,10 +80,15 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
 std::string SimUsage() {
     std::ostringstream text;
     text << "usage: nas-sim (--box BOX | --config FILE)... [--alive-interval S]\n"
-            "               [--answer-spread MS] [--quiet]\n\n"
+            "               [--answer-spread MS] [--quiet]\n"
+            "       nas-sim --help | --version\n\n"
             "Plays storage boxes on the given addresses: answers broadcast searches (port 68)\n"
             "and M-SEARCHes (239.143.255.250:1900), announces ssdp:alive at start and every\n"
             "few seconds, and ssdp:byebye when stopped by SIGINT or SIGTERM.\n\n"
          << Described();
     return text.str();
+}
+
+std::string SimVersion() {
+    return "nas-sim " NASFINDER_VERSION "\n";
 }

@@ -13,7 +13,7 @@ struct SimOptions {
     bool quiet = false;        // no line per search received
 };
 
-enum class SimParseOutcome { Run, Help, Invalid };
+enum class SimParseOutcome { Run, Help, Version, Invalid };
 
 // Parses the arguments after the program name; box files are read here. Invalid leaves the
 // reason in message.
@@ -21,3 +21,6 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
                                 std::string& message);
 
 std::string SimUsage();
+
+// "nas-sim VERSION" and a line end, VERSION being the project's.
+std::string SimVersion();
