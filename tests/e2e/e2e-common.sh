@@ -1,4 +1,4 @@
-# Shared by the end-to-end cases; sourced with the case's arguments NAS_SEARCH NAS_SIM.
+# Shared by the end-to-end cases; sourced with the case's arguments NAS_SEARCH NAS_SIM [MORE...].
 # Each case builds its own lab (scripts/lab) with names unique to its process, inside a
 # throw-away network namespace of its own, and removes it on every way out. Without root or
 # namespaces it is skipped with exit code 77; it never runs on the host network.
@@ -7,8 +7,8 @@ e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=../../scripts/lab
 source "$e2e_here/../../scripts/lab"
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 NAS_SEARCH NAS_SIM" >&2
+if [ $# -lt 2 ]; then
+    echo "usage: $0 NAS_SEARCH NAS_SIM [MORE...]" >&2
     exit 2
 fi
 search=$(realpath "$1")
