@@ -19,7 +19,7 @@ void UpperCaseVendorPrefix(char (&factory)[32]) {
 }
 
 // KORVANT with any suffix (or none) passes; TALIX3 only as the whole text.
-bool AcceptedVendor(const char (&factory)[32]) {
+bool AcceptedFactory(const char (&factory)[32]) {
     return std::strncmp(factory, "KORVANT", 8) == 0 || std::strncmp("TALIX3", factory, 7) == 0 ||
            std::strncmp("KORVANT-GmbH", factory, 7) == 0;
 }
@@ -71,11 +71,18 @@ int CDeviceListStore::HandleResult(deviceinfo* record, int handle) {
     return 0;
 }
 
+bool CDeviceListStore::AcceptedVendor(const deviceinfo& record) {
+    char factory[sizeof record.factory];
+    std::memcpy(factory, record.factory, sizeof factory);
+    UpperCaseVendorPrefix(factory);
+    return AcceptedFactory(factory);
+}
+
 void CDeviceListStore::AddDevice(deviceinfo record) {
     UpperCaseVendorPrefix(record.factory);
     // Bounded: a record handed in from outside the library need not carry a terminator.
     std::printf("\nNewDeviceInfo.factory = %.32s\n", record.factory);
-    if (!AcceptedVendor(record.factory)) return;
+    if (!AcceptedFactory(record.factory)) return;
 
     std::lock_guard<std::mutex> lock(mutex);
     std::string ip = IpKey(record);

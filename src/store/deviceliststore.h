@@ -25,6 +25,10 @@ public:
     // The library's callback: updates the list from one report, then forwards the report.
     static int OnSearchResult(deviceinfo* record, int handle);
 
+    // Whether the list would take a report from this vendor: KORVANT with any suffix, or
+    // TALIX3, in any letter case of the first 8 bytes.
+    static bool AcceptedVendor(const deviceinfo& record);
+
     void CopyDeviceList(std::vector<deviceinfo>& destination);
     void ClearDeviceList();
 

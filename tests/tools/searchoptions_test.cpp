@@ -61,6 +61,24 @@ TEST(SearchOptions, EveryOptionIsTaken) {
     EXPECT_TRUE(options.json);
 }
 
+TEST(SearchOptions, InterfacePatternsRepeatAndWatchTakesItsInterval) {
+    SearchOptions options;
+    std::string message;
+    ASSERT_EQ(ParseSearchOptions({"--interface", "eth*", "--interface=wl?n0", "--exclude-interface",
+                                  "docker*", "--watch", "--every", "2", "--json"},
+                                 options, message),
+              ParseOutcome::Run)
+        << message;
+    EXPECT_EQ(options.interfaces, (std::vector<std::string>{"eth*", "wl?n0"}));
+    EXPECT_EQ(options.excludeInterfaces, std::vector<std::string>{"docker*"});
+    EXPECT_TRUE(options.watch);
+    EXPECT_EQ(options.every, 2);
+    ASSERT_EQ(ParseSearchOptions({"--diagnose", "--seconds", "3"}, options, message),
+              ParseOutcome::Run);
+    EXPECT_TRUE(options.diagnose);
+    EXPECT_FALSE(options.watch);
+}
+
 TEST(SearchOptions, HelpIsNotAnError) {
     SearchOptions options;
     std::string message;
@@ -135,7 +153,13 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArguments{"hex_short", {"--request-hex", kGoodHex.substr(2)}},
                       BadArguments{"hex_long", {"--request-hex", kGoodHex + "00"}},
                       BadArguments{"hex_not_hex", {"--request-hex", "g" + kGoodHex.substr(1)}},
-                      BadArguments{"hex_blank", {"--request-hex", " " + kGoodHex.substr(1)}}),
+                      BadArguments{"hex_blank", {"--request-hex", " " + kGoodHex.substr(1)}},
+                      BadArguments{"every_without_watch", {"--every", "5"}},
+                      BadArguments{"every_too_short", {"--watch", "--every", "1.5"}},
+                      BadArguments{"watch_with_a_window", {"--watch", "--seconds", "5"}},
+                      BadArguments{"watch_with_diagnose", {"--watch", "--diagnose"}},
+                      BadArguments{"interface_empty", {"--interface", ""}},
+                      BadArguments{"exclude_missing_value", {"--exclude-interface"}}),
     [](const ::testing::TestParamInfo<BadArguments>& info) { return info.param.name; });
 
 TEST(RequestHex, ReadsEitherCaseIntoTheRecordsBytes) {

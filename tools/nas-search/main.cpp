@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         std::perror("nas-search: cannot set up standard output");
         return 1;
     }
-    const int status = RunSearch(options, out);
+    const int status = options.watch ? RunWatch(options, out) : RunSearch(options, out);
     std::fclose(out);
     return status;
 }

@@ -10,13 +10,16 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Control bytes would move the terminal's cursor; the table shows them as '?'.
-std::string PrintableText(const char* field) {
-    std::string text(DeviceFieldText(field));
+// Control bytes would move the terminal's cursor; readable output shows them as '?'.
+std::string Printable(std::string text) {
     for (char& c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     }
     return text;
+}
+
+std::string PrintableText(const char* field) {
+    return Printable(std::string(DeviceFieldText(field)));
 }
 
 void AddFields(Json& object, const deviceinfo& record) {
@@ -35,20 +38,78 @@ std::string Dump(const Json& object) {
     return object.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+const char* RoleName(SearchWorkerRole role) {
+    switch (role) {
+        case SearchWorkerRole::Broadcast:
+            return "broadcast";
+        case SearchWorkerRole::Ssdp:
+            return "ssdp";
+        case SearchWorkerRole::Interface:
+            return "interface";
+    }
+    return "";
+}
+
+const char* StateName(SearchWorkerState state) {
+    switch (state) {
+        case SearchWorkerState::Listening:
+            return "listening";
+        case SearchWorkerState::Failed:
+            return "failed";
+        case SearchWorkerState::Stopped:
+            return "stopped";
+    }
+    return "";
+}
+
+const char* KindName(WatchEvent::Kind kind) {
+    switch (kind) {
+        case WatchEvent::Kind::Appeared:
+            return "appeared";
+        case WatchEvent::Kind::Changed:
+            return "changed";
+        case WatchEvent::Kind::Gone:
+            return "gone";
+    }
+    return "";
+}
+
+// Rows as columns two blanks apart, each line without trailing blanks.
+std::string Table(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    }
+    std::string table;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            line += row[c];
+            if (c + 1 < row.size()) line += std::string(widths[c] - row[c].size() + 2, ' ');
+        }
+        line.erase(line.find_last_not_of(' ') + 1);
+        table += line + "\n";
+    }
+    return table;
+}
+
 }  // namespace
 
-std::string ReportJson(const deviceinfo& record, int handle) {
+std::string ReportJson(const deviceinfo& record, int handle, const std::string& interfaceName) {
     Json object;
     object["event"] = "report";
     object["handle"] = handle;
     AddFields(object, record);
+    object["interface"] = interfaceName;
     return Dump(object);
 }
 
-std::string DeviceJson(const deviceinfo& record) {
+std::string DeviceJson(const deviceinfo& record, const std::string& interfaceName) {
     Json object;
     object["event"] = "device";
     AddFields(object, record);
+    object["interface"] = interfaceName;
     return Dump(object);
 }
 
@@ -59,35 +120,125 @@ std::string DoneJson(std::size_t devices) {
     return Dump(object);
 }
 
+std::string WorkerJson(const SearchWorkerHealth& worker, bool counters) {
+    Json object;
+    object["event"] = "worker";
+    object["role"] = RoleName(worker.role);
+    object["address"] = worker.address;
+    object["interface"] = worker.interfaceName;
+    object["port"] = worker.port;
+    object["state"] = StateName(worker.state);
+    object["error"] = worker.state == SearchWorkerState::Failed ? worker.setupErrorText : "";
+    if (counters) {
+        object["searches"] = worker.searchesSent;
+        object["sendErrors"] = worker.sendErrors;
+        object["sendError"] = worker.lastSendErrorText;
+        object["datagrams"] = worker.datagramsReceived;
+        object["answers"] = worker.answersReceived;
+        object["announcements"] = worker.announcementsHeard;
+        object["reported"] = worker.devicesReported;
+    }
+    return Dump(object);
+}
+
+std::string HintJson(const SearchHint& hint) {
+    Json object;
+    object["event"] = "hint";
+    object["code"] = hint.code;
+    object["text"] = hint.text;
+    for (const SearchHintFact& fact : hint.facts) {
+        if (fact.number) {
+            object[fact.name] = std::stoll(fact.value);
+        } else {
+            object[fact.name] = fact.value;
+        }
+    }
+    return Dump(object);
+}
+
+std::string WatchJson(const WatchEvent& event) {
+    Json object;
+    object["event"] = KindName(event.kind);
+    if (event.kind == WatchEvent::Kind::Gone) {
+        object["ip"] = DeviceFieldText(event.device.ip);
+        object["host"] = DeviceFieldText(event.device.host);
+        object["reason"] = event.reason;
+    } else {
+        AddFields(object, event.device);
+        object["interface"] = event.interfaceName;
+        object["seen"] = UtcTime(event.seen);
+    }
+    return Dump(object);
+}
+
 std::string ReportText(const deviceinfo& record, int handle) {
     return "report from worker " + std::to_string(handle) + ": " + PrintableText(record.host) +
            " " + PrintableText(record.ip) + " " + PrintableText(record.factory) + " type " +
            std::to_string(record.type);
 }
 
+std::string WorkerText(const SearchWorkerHealth& worker) {
+    std::string line = std::string(RoleName(worker.role)) + " worker";
+    if (!worker.interfaceName.empty()) line += " on " + worker.interfaceName;
+    if (!worker.address.empty()) line += " " + worker.address;
+    line += " port " + std::to_string(worker.port) + ": " + StateName(worker.state);
+    if (worker.state == SearchWorkerState::Failed) line += " (" + worker.setupErrorText + ")";
+    return line;
+}
+
+std::string HintText(const SearchHint& hint) {
+    return hint.summary + ": " + hint.text;
+}
+
+std::string WatchText(const WatchEvent& event) {
+    const std::string who = PrintableText(event.device.host) + " " + PrintableText(event.device.ip);
+    switch (event.kind) {
+        case WatchEvent::Kind::Appeared:
+            return "+ " + who + " " + PrintableText(event.device.product);
+        case WatchEvent::Kind::Changed:
+            return "~ " + who + " " + PrintableText(event.device.product);
+        case WatchEvent::Kind::Gone:
+            return "- " + who + " (" + event.reason + ")";
+    }
+    return who;
+}
+
 std::string DeviceTable(const std::vector<deviceinfo>& devices) {
-    constexpr std::size_t kColumns = 5;
-    std::vector<std::array<std::string, kColumns>> rows;
-    rows.push_back({"HOST", "IP", "PRODUCT", "VENDOR", "VERSION"});
+    std::vector<std::vector<std::string>> rows{{"HOST", "IP", "PRODUCT", "VENDOR", "VERSION"}};
     for (const deviceinfo& d : devices) {
         rows.push_back({PrintableText(d.host), PrintableText(d.ip), PrintableText(d.product),
                         PrintableText(d.factory), PrintableText(d.osversion)});
     }
-    std::array<std::size_t, kColumns> widths{};
-    for (const auto& row : rows) {
-        for (std::size_t c = 0; c < kColumns; ++c) widths[c] = std::max(widths[c], row[c].size());
+    return Table(rows) + std::to_string(devices.size()) +
+           (devices.size() == 1 ? " device found\n" : " devices found\n");
+}
+
+std::string DiagnosisText(const std::vector<SearchWorkerHealth>& workers,
+                          const std::vector<SearchHint>& hints) {
+    std::vector<std::vector<std::string>> rows{{"WORKER", "INTERFACE", "ADDRESS", "PORT", "STATE",
+                                                "SENT", "SEND ERRORS", "RECEIVED", "ANSWERS",
+                                                "ANNOUNCEMENTS", "REPORTED"}};
+    for (const SearchWorkerHealth& w : workers) {
+        std::string state = StateName(w.state);
+        if (w.state == SearchWorkerState::Failed) state += " (" + w.setupErrorText + ")";
+        std::string sendErrors = std::to_string(w.sendErrors);
+        if (w.sendErrors > 0) sendErrors += " (" + w.lastSendErrorText + ")";
+        rows.push_back({RoleName(w.role), w.interfaceName.empty() ? "-" : w.interfaceName,
+                        w.address.empty() ? "-" : w.address, std::to_string(w.port), state,
+                        std::to_string(w.searchesSent), sendErrors,
+                        std::to_string(w.datagramsReceived), std::to_string(w.answersReceived),
+                        std::to_string(w.announcementsHeard), std::to_string(w.devicesReported)});
     }
-    std::string table;
-    for (const auto& row : rows) {
-        std::string line;
-        for (std::size_t c = 0; c < kColumns; ++c) {
-            line += row[c];
-            if (c + 1 < kColumns) line += std::string(widths[c] - row[c].size() + 2, ' ');
-        }
-        line.erase(line.find_last_not_of(' ') + 1);
-        table += line + "\n";
-    }
-    table += std::to_string(devices.size()) +
-             (devices.size() == 1 ? " device found\n" : " devices found\n");
-    return table;
+    std::string text = "\nSearch workers (counts since the last search):\n" + Table(rows);
+    text += hints.empty() ? "\nNo hints: nothing stood in the search's way.\n" : "\nHints:\n";
+    for (const SearchHint& hint : hints) text += "- " + Printable(HintText(hint)) + "\n";
+    return text;
+}
+
+std::string UtcTime(std::time_t time) {
+    std::tm utc{};
+    gmtime_r(&time, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
 }

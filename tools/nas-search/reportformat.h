@@ -1,21 +1,40 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "search/deviceinfo.h"
+#include "search/searchhealth.h"
+#include "search/searchhints.h"
+#include "tools/nas-search/devicewatch.h"
 
 // The texts nas-search prints, kept apart from the sockets so they can be checked alone.
 
 // One JSON Lines object each, without the line end. Text fields are the record's bytes up to
-// their terminator; bytes that are not UTF-8 become U+FFFD.
-std::string ReportJson(const deviceinfo& record, int handle);
-std::string DeviceJson(const deviceinfo& record);
+// their terminator; bytes that are not UTF-8 become U+FFFD. interfaceName is the interface of
+// the worker that heard the device, empty for the shared workers.
+std::string ReportJson(const deviceinfo& record, int handle, const std::string& interfaceName);
+std::string DeviceJson(const deviceinfo& record, const std::string& interfaceName);
 std::string DoneJson(std::size_t devices);
+// A worker as it starts; with counters, as it stands at the end (--diagnose).
+std::string WorkerJson(const SearchWorkerHealth& worker, bool counters);
+// The code, the text and every fact as a field of its own (numbers as numbers).
+std::string HintJson(const SearchHint& hint);
+std::string WatchJson(const WatchEvent& event);
 
-// One line for a report in the readable output, without the line end.
+// One line each in the readable output, without the line end.
 std::string ReportText(const deviceinfo& record, int handle);
+std::string WorkerText(const SearchWorkerHealth& worker);
+std::string HintText(const SearchHint& hint);
+std::string WatchText(const WatchEvent& event);
 
 // The readable table of the list: host, IP, product, vendor, version; one header line.
 std::string DeviceTable(const std::vector<deviceinfo>& devices);
+// Every worker's state and counters as a table, then the hints (or that there are none).
+std::string DiagnosisText(const std::vector<SearchWorkerHealth>& workers,
+                          const std::vector<SearchHint>& hints);
+
+// "2026-12-08T10:00:00Z"
+std::string UtcTime(std::time_t time);

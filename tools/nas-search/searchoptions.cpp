@@ -15,6 +15,7 @@ namespace {
 constexpr double kMaxSeconds = 24 * 3600;
 constexpr int kMaxSearches = 1000;
 constexpr double kMaxInterval = 3600;
+constexpr double kMinEvery = 2;
 
 po::options_description Described() {
     po::options_description described("Options");
@@ -26,9 +27,20 @@ po::options_description Described() {
         "log-dir", po::value<std::string>()->value_name("DIR"),
         "write the library log into DIR (a prefix: end it with /)")(
         "request-hex", po::value<std::string>()->value_name("HEX"),
-        "the 148-byte broadcast request as 296 hex digits")(
-        "json", "JSON Lines on standard output")("help", "print this help and exit")(
-        "version", "print the program's name and version and exit");
+        "the 148-byte broadcast request as 296 hex digits")("json",
+                                                            "JSON Lines on standard output")(
+        "diagnose",
+        "after the list, report every search worker's state and counters and why "
+        "nothing was found")("interface", po::value<std::vector<std::string>>()->value_name("GLOB"),
+                             "search from the interfaces whose names match GLOB only (repeatable)")(
+        "exclude-interface", po::value<std::vector<std::string>>()->value_name("GLOB"),
+        "do not search from the interfaces whose names match GLOB (repeatable)")(
+        "watch",
+        "search again and again until stopped, printing the boxes that appear, change "
+        "and go")("every", po::value<double>()->value_name("S"),
+                  "with --watch, seconds between searches (default 30, at least 2)")(
+        "help", "print this help and exit")("version",
+                                            "print the program's name and version and exit");
     return described;
 }
 
@@ -68,6 +80,15 @@ ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOpti
     parsed.interfaceSearch = values.count("no-interface-search") == 0;
     if (values.count("log-dir")) parsed.logDir = values["log-dir"].as<std::string>();
     parsed.json = values.count("json") != 0;
+    parsed.diagnose = values.count("diagnose") != 0;
+    if (values.count("interface")) {
+        parsed.interfaces = values["interface"].as<std::vector<std::string>>();
+    }
+    if (values.count("exclude-interface")) {
+        parsed.excludeInterfaces = values["exclude-interface"].as<std::vector<std::string>>();
+    }
+    parsed.watch = values.count("watch") != 0;
+    if (values.count("every")) parsed.every = values["every"].as<double>();
 
     // Written as negated ranges so that NaN is refused too.
     if (!(parsed.seconds > 0 && parsed.seconds <= kMaxSeconds)) {
@@ -85,6 +106,29 @@ ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOpti
     if ((parsed.searches - 1) * parsed.interval >= parsed.seconds) {
         message = "the last search would come after the window of --seconds";
         return ParseOutcome::Invalid;
+    }
+    if (!(parsed.every >= kMinEvery && parsed.every <= kMaxInterval)) {
+        message = "--every must be from 2 to 3600";
+        return ParseOutcome::Invalid;
+    }
+    if (values.count("every") && !parsed.watch) {
+        message = "--every needs --watch";
+        return ParseOutcome::Invalid;
+    }
+    if (parsed.watch && (values.count("seconds") || values.count("searches") ||
+                         values.count("interval") || parsed.diagnose)) {
+        message =
+            "--watch runs until stopped: it takes --every, not --seconds, --searches, "
+            "--interval or --diagnose";
+        return ParseOutcome::Invalid;
+    }
+    for (const auto* patterns : {&parsed.interfaces, &parsed.excludeInterfaces}) {
+        for (const std::string& pattern : *patterns) {
+            if (pattern.empty()) {
+                message = "--interface and --exclude-interface need a pattern";
+                return ParseOutcome::Invalid;
+            }
+        }
     }
     if (parsed.logDir && parsed.logDir->empty()) {
         message = "--log-dir needs a directory";
@@ -104,11 +148,14 @@ ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOpti
 
 std::string SearchUsage() {
     std::ostringstream text;
-    text << "usage: nas-search [--seconds S] [--searches N] [--interval S] "
-            "[--no-interface-search]\n"
-            "                  [--log-dir DIR] [--request-hex HEX] [--json]\n"
-            "       nas-search --help | --version\n\n"
-            "Searches the local network for storage boxes and prints those found.\n\n"
+    text << "usage: nas-search [--seconds S] [--searches N] [--interval S] [--diagnose]\n"
+            "                  [COMMON...]\n"
+            "       nas-search --watch [--every S] [COMMON...]\n"
+            "       nas-search --help | --version\n"
+            "COMMON: [--no-interface-search] [--interface GLOB]... [--exclude-interface GLOB]...\n"
+            "        [--log-dir DIR] [--request-hex HEX] [--json]\n\n"
+            "Searches the local network for storage boxes and prints those found, or with\n"
+            "--watch, keeps searching and prints the boxes that appear, change and go.\n\n"
          << Described();
     return text.str();
 }

@@ -15,6 +15,12 @@ struct SearchOptions {
     std::optional<std::string> logDir;     // directory prefix; the log is on exactly when given
     std::optional<SearchRequest> request;  // null request (library default) when absent
     bool json = false;
+    bool diagnose = false;  // a report of every worker and the hints after the list
+    // Shell patterns on interface names: which get a per-interface worker.
+    std::vector<std::string> interfaces;
+    std::vector<std::string> excludeInterfaces;
+    bool watch = false;  // search every `every` seconds until stopped; print changes
+    double every = 30;
 };
 
 enum class ParseOutcome { Run, Help, Version, Invalid };

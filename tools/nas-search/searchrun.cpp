@@ -1,44 +1,23 @@
 #include "tools/nas-search/searchrun.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
-#include <string>
+#include <mutex>
 #include <vector>
 
+#include "search/searchhints.h"
 #include "src/store/deviceliststore.h"
-#include "tools/nas-search/reportformat.h"
-#include "tools/nas-search/reportprinter.h"
+#include "tools/nas-search/devicewatch.h"
+#include "tools/nas-search/searchoutput.h"
+#include "tools/nas-search/searchsession.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-sigset_t StopSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    return signals;
-}
-
-// Sleeps until deadline; returns the stop signal that came first, or 0.
-int WaitUntil(Clock::time_point deadline) {
-    const sigset_t signals = StopSignals();
-    for (;;) {
-        const auto left = deadline - Clock::now();
-        if (left <= Clock::duration::zero()) return 0;
-        const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-        timespec timeout{static_cast<time_t>(nanos / 1000000000),
-                         static_cast<long>(nanos % 1000000000)};
-        const int signal = sigtimedwait(&signals, nullptr, &timeout);
-        if (signal > 0) return signal;
-    }
-}
+using Clock = CSearchSession::Clock;
 
 Clock::time_point After(Clock::time_point start, double seconds) {
     return start +
@@ -54,29 +33,13 @@ void ClearCountdown(bool shown) {
     if (shown) std::fprintf(stderr, "\r%*s\r", 24, "");
 }
 
-int Stop(int signal) {
-    ExitSearchLib();
-    CReportPrinter::Use(nullptr);
-    return 128 + signal;
-}
-
 }  // namespace
 
 int RunSearch(const SearchOptions& options, std::FILE* out) {
-    // Blocked before the library starts its threads, so they inherit the mask and the
-    // signals wait for sigtimedwait on this thread.
-    const sigset_t signals = StopSignals();
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
-    // The library's threads have ended when ExitSearchLib returns; the printer outlives them.
-    CReportPrinter printer(out, options.json);
-    CReportPrinter::Use(&printer);
-    CDeviceListStore& store = CDeviceListStore::Instance();
-    store.InitSearch(&CReportPrinter::OnReport, options.logDir.has_value(),
-                     options.logDir ? options.logDir->c_str() : nullptr, options.interfaceSearch);
-
-    SearchRequest request = options.request.value_or(SearchRequest{});
-    SearchRequest* requestArgument = options.request ? &request : nullptr;
+    CSearchOutput output(out, options.json);
+    CSearchSession session(options, output, [&output](const deviceinfo& record, int handle) {
+        output.Report(record, handle);
+    });
     const bool countdown = !options.json && isatty(STDERR_FILENO) == 1;
 
     const Clock::time_point start = Clock::now();
@@ -86,7 +49,7 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
         const Clock::time_point now = Clock::now();
         if (now >= end) break;
         if (nextSearch < options.searches && now >= After(start, nextSearch * options.interval)) {
-            store.SendSearch(requestArgument);
+            session.Search();
             ++nextSearch;
             continue;
         }
@@ -96,26 +59,51 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
         if (nextSearch < options.searches) {
             wake = std::min(wake, After(start, nextSearch * options.interval));
         }
-        if (const int signal = WaitUntil(wake)) {
+        if (const int signal = session.WaitUntil(wake)) {
             ClearCountdown(countdown);
-            printer.Close();
-            return Stop(signal);
+            output.CloseReports();
+            session.Stop();
+            return 128 + signal;
         }
     }
     ClearCountdown(countdown);
 
-    printer.Close();
+    output.CloseReports();
     std::vector<deviceinfo> devices;
-    store.CopyDeviceList(devices);
-    if (options.json) {
-        for (const deviceinfo& device : devices)
-            std::fprintf(out, "%s\n", DeviceJson(device).c_str());
-        std::fprintf(out, "%s\n", DoneJson(devices.size()).c_str());
+    CDeviceListStore::Instance().CopyDeviceList(devices);
+    output.Devices(devices);
+    // Read while the workers still run: a stopped library has none to tell about.
+    const SearchFacts facts = GatherSearchFacts(devices.size());
+    const std::vector<SearchHint> hints = SearchHints(facts);
+    if (options.diagnose) {
+        output.Diagnosis(facts.workers, hints);
     } else {
-        std::fputs(DeviceTable(devices).c_str(), out);
+        output.Hints(hints);
     }
-    std::fflush(out);
-    ExitSearchLib();
-    CReportPrinter::Use(nullptr);
+    session.Stop();
+    output.Done(devices.size(), false);
+    return 0;
+}
+
+int RunWatch(const SearchOptions& options, std::FILE* out) {
+    CSearchOutput output(out, options.json);
+    // Reports come on the library's threads, round ends on this one.
+    std::mutex watchMutex;
+    CDeviceWatch watch;
+    CSearchSession session(options, output, [&](const deviceinfo& record, int handle) {
+        std::lock_guard<std::mutex> lock(watchMutex);
+        const auto event =
+            watch.OnReport(record, output.InterfaceOfPort(handle), std::time(nullptr));
+        if (event) output.Watch(*event);
+    });
+    for (;;) {
+        session.Search();
+        if (session.WaitUntil(After(Clock::now(), options.every)) != 0) break;
+        std::lock_guard<std::mutex> lock(watchMutex);
+        for (const WatchEvent& event : watch.EndRound(std::time(nullptr))) output.Watch(event);
+    }
+    // In a watch a signal is the normal way to stop.
+    session.Stop();
+    output.Done(watch.Present(), true);
     return 0;
 }

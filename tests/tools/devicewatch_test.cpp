@@ -1,0 +1,89 @@
+// --watch's bookkeeping: what appears, changes and goes, report by report and round by round.
+
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tools/nas-search/devicewatch.h"
+
+namespace {
+
+deviceinfo Box(const char* ip, int type = 1, const char* host = "nas", const char* version = "",
+               const char* vendor = "KORVANT") {
+    deviceinfo record;
+    CopyDeviceField(record.id, (std::string("id-") + ip).c_str());
+    CopyDeviceField(record.ip, ip);
+    CopyDeviceField(record.host, host);
+    CopyDeviceField(record.product, "NS200");
+    CopyDeviceField(record.osversion, version);
+    CopyDeviceField(record.factory, vendor);
+    record.type = type;
+    return record;
+}
+
+// "+ip", "~ip", "-ip reason" for each event, or "" for none.
+std::string Said(const std::optional<WatchEvent>& event) {
+    if (!event) return "";
+    const std::string ip(DeviceFieldText(event->device.ip));
+    switch (event->kind) {
+        case WatchEvent::Kind::Appeared:
+            return "+" + ip;
+        case WatchEvent::Kind::Changed:
+            return "~" + ip;
+        case WatchEvent::Kind::Gone:
+            return "-" + ip + " " + event->reason;
+    }
+    return "?";
+}
+
+TEST(DeviceWatch, AReportAppearsOnceAndChangesOnlyWhatItCarries) {
+    CDeviceWatch watch;
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.1", 1, "nas", "2.1"), "lan1", 100)), "+10.1.1.1");
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.1", 2, "nas", "2.1"), "", 101)), "");
+    // A broadcast answer carries no version: not a change.
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.1", 1, "nas", ""), "", 102)), "");
+    const auto renamed = watch.OnReport(Box("10.1.1.1", 1, "nas-renamed"), "", 103);
+    ASSERT_EQ(Said(renamed), "~10.1.1.1");
+    EXPECT_STREQ(renamed->device.host, "nas-renamed");
+    EXPECT_STREQ(renamed->device.osversion, "2.1") << "kept from the earlier report";
+    EXPECT_EQ(renamed->interfaceName, "lan1");
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.1", 1, "nas-renamed", "2.2"), "", 104)), "~10.1.1.1");
+    EXPECT_EQ(watch.Present(), 1u);
+}
+
+TEST(DeviceWatch, OnlyAcceptedAnswersAndAnnouncementsCount) {
+    CDeviceWatch watch;
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.2", 1, "nas", "", "OTHERCO"), "", 1)), "");
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.3", 0), "", 1)), "");
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.4", 2, "nas", "", "talix3"), "", 1)), "+10.1.1.4");
+    EXPECT_EQ(watch.Present(), 1u);
+}
+
+TEST(DeviceWatch, AByebyeGoesAtOnce) {
+    CDeviceWatch watch;
+    watch.OnReport(Box("10.1.1.1"), "", 1);
+    watch.OnReport(Box("10.1.1.2"), "", 1);
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.2", 4), "", 2)), "-10.1.1.2 byebye");
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.2", 4), "", 3)), "") << "already gone";
+    EXPECT_EQ(watch.Present(), 1u);
+}
+
+TEST(DeviceWatch, ABoxSilentForTwoWholeRoundsIsGone) {
+    CDeviceWatch watch;
+    watch.OnReport(Box("10.1.1.1"), "", 1);  // heard in round 0
+    watch.OnReport(Box("10.1.1.2"), "", 1);
+    EXPECT_TRUE(watch.EndRound(2).empty());
+    watch.OnReport(Box("10.1.1.2"), "", 3);  // heard in round 1
+    EXPECT_TRUE(watch.EndRound(4).empty()) << "one silent round is not enough";
+    const std::vector<WatchEvent> gone = watch.EndRound(5);
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(Said(gone[0]), "-10.1.1.1 silent");
+    EXPECT_EQ(gone[0].seen, 5);
+    EXPECT_EQ(watch.Present(), 1u);
+    // Heard again, it appears again.
+    EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.1"), "", 6)), "+10.1.1.1");
+}
+
+}  // namespace
