@@ -41,9 +41,13 @@ void SetSearchWorkerCallback(SearchWorkerCallback callback) {
 }
 
 void ExitSearchLib() {
-    // Closed first, so that a report waiting behind a callback that called us gives up.
+    // Closed first, so that the reports still waiting are dropped rather than handed over.
     CloseDispatch();
-    StopSearchThreads();
-    JoinSearchThreads();
+    {
+        // Called from a callback, the reports queued behind it must get through to end.
+        DispatchReleaseForStop release;
+        StopSearchThreads();
+        JoinSearchThreads();
+    }
     CloseSearchLog();
 }

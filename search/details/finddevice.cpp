@@ -3,12 +3,11 @@
 #include <atomic>
 #include <cstring>
 
-#include <boost/chrono/duration.hpp>
 #include <boost/thread/locks.hpp>
 
 #include "log/searchlog.h"
 
-boost::timed_mutex findDeviceMutex;
+boost::mutex findDeviceMutex;
 
 namespace {
 
@@ -16,10 +15,8 @@ namespace {
 // test that swaps it between runs needs no further care.
 std::atomic<FindDeviceCallback> storedCallback{nullptr};
 std::atomic<bool> dispatchOpen{true};
-
-// How often a waiting report looks whether the dispatch closed; the wait itself wakes as soon
-// as the mutex is free.
-constexpr boost::chrono::milliseconds kClosedCheck{50};
+// The lock a callback on this thread runs under, if any.
+thread_local boost::unique_lock<boost::mutex>* heldForCallback = nullptr;
 
 }  // namespace
 
@@ -37,13 +34,11 @@ void CloseDispatch() {
 
 void OnFindDevice(const deviceinfo* record, int, int nPort) {
     WriteSearchLog("Handle %d : Search %d Thread Find Device and wait for mutex  ", nPort, nPort);
-    boost::unique_lock<boost::timed_mutex> lock(findDeviceMutex, boost::defer_lock);
-    while (!lock.try_lock_for(kClosedCheck)) {
-        if (!dispatchOpen.load()) {
-            WriteSearchLog("Handle %d : Search %d Thread Find Device dropped, search stopping  ",
-                           nPort, nPort);
-            return;
-        }
+    boost::unique_lock<boost::mutex> lock(findDeviceMutex);
+    if (!dispatchOpen.load()) {
+        WriteSearchLog("Handle %d : Search %d Thread Find Device dropped, search stopping  ",
+                       nPort, nPort);
+        return;
     }
     WriteSearchLog("Handle %d : Search %d Thread Find Device have Mutex  ", nPort, nPort);
     // The callback gets a copy of its own: the worker's record lives on its stack only for the
@@ -52,6 +47,20 @@ void OnFindDevice(const deviceinfo* record, int, int nPort) {
     std::memcpy(static_cast<void*>(&copy), record, sizeof copy);
     WriteSearchLog("Handle %d : Search %d Thread Find Device ID : %s, IP : %s  ", nPort, nPort,
                    copy.id, copy.ip);
-    if (FindDeviceCallback callback = storedCallback.load()) callback(&copy, nPort);
+    if (FindDeviceCallback callback = storedCallback.load()) {
+        struct Held {
+            explicit Held(boost::unique_lock<boost::mutex>& lock) { heldForCallback = &lock; }
+            ~Held() { heldForCallback = nullptr; }
+        } held(lock);
+        callback(&copy, nPort);
+    }
     WriteSearchLog("Handle %d : Search %d Thread Find Device Success Handle  ", nPort, nPort);
+}
+
+DispatchReleaseForStop::DispatchReleaseForStop() : released(heldForCallback) {
+    if (released != nullptr) released->unlock();
+}
+
+DispatchReleaseForStop::~DispatchReleaseForStop() {
+    if (released != nullptr) released->lock();
 }

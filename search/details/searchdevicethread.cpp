@@ -10,7 +10,6 @@
 #include <boost/system/system_error.hpp>
 
 #include "log/searchlog.h"
-#include "search/details/finddevice.h"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
@@ -139,13 +138,6 @@ deviceinfo CSearchDeviceThread::LastDevice() {
     return lastDevice;
 }
 
-bool CSearchDeviceThread::ReplaceLastDevice(const deviceinfo& record) {
-    boost::mutex::scoped_lock lock(lastDeviceMutex);
-    if (record.compare(lastDevice)) return false;
-    lastDevice = record;
-    return true;
-}
-
 int CSearchDeviceThread::WorkThreadProc() {
     try {
         WriteSearchLog("SendThread %d : Begin Search Device Work Thread  ", nPort);
@@ -214,11 +206,6 @@ std::size_t CSearchDeviceThread::SendDatagram(const void* data, std::size_t size
         counters.lastSendError.store(error.code().value(), std::memory_order_relaxed);
         throw;
     }
-}
-
-void CSearchDeviceThread::ReportDevice(const deviceinfo& record) {
-    WorkerCounters::Count(counters.devicesReported);
-    OnFindDevice(&record, static_cast<int>(sizeof record), nPort);
 }
 
 SearchWorkerHealth CSearchDeviceThread::Health() const {

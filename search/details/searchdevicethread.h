@@ -12,6 +12,7 @@
 #include <boost/thread/mutex.hpp>
 #include <boost/thread/thread.hpp>
 
+#include "search/details/finddevice.h"
 #include "search/details/internal.h"
 #include "search/details/workercounters.h"
 #include "search/deviceinfo.h"
@@ -78,9 +79,18 @@ protected:
     // Every use of the socket from the caller's thread while the receive thread runs.
     boost::mutex::scoped_lock LockSocket() { return boost::mutex::scoped_lock(socketMutex); }
     // Keeps record as lastDevice when it differs from it; true when it did (a new report).
-    bool ReplaceLastDevice(const deviceinfo& record);
+    // Inline, like ReportDevice: both run for every datagram.
+    bool ReplaceLastDevice(const deviceinfo& record) {
+        boost::mutex::scoped_lock lock(lastDeviceMutex);
+        if (record.compare(lastDevice)) return false;
+        lastDevice = record;
+        return true;
+    }
     // Hands a new record to the dispatch and counts it.
-    void ReportDevice(const deviceinfo& record);
+    void ReportDevice(const deviceinfo& record) {
+        WorkerCounters::Count(counters.devicesReported);
+        OnFindDevice(&record, static_cast<int>(sizeof record), nPort);
+    }
 
     // Updated without locks by the receive thread, read by the caller's thread.
     WorkerCounters counters;
