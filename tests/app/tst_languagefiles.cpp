@@ -1,12 +1,16 @@
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
-#include <QLocale>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtTest>
+
+#include <cstdio>
+#include <cstring>
 
 #include "src/app/captionfont.h"
 #include "src/app/languagefile.h"
@@ -14,6 +18,8 @@
 #include "src/app/parseoperation.h"
 
 namespace {
+
+constexpr const char* kLaunchOptionsChild = "--launch-options-child";
 
 const QStringList kCaptionKeys{"List1",   "List2",      "List3",       "Log In",
                                "Refresh", "My storage", "Device List", "Search Time"};
@@ -41,7 +47,8 @@ class LanguageFilesTest : public QObject {
 private slots:
     void languageChoice_data();
     void languageChoice();
-    void languageArgumentOverridesTheDesktop();
+    void languageFromTheDesktopOrTheArgument_data();
+    void languageFromTheDesktopOrTheArgument();
     void pathForResourceTakesTheFirstDirectoryHoldingTheFile();
     void shippedFiles_data();
     void shippedFiles();
@@ -57,9 +64,17 @@ void LanguageFilesTest::languageChoice_data() {
     for (const QString& code : own) {
         QTest::newRow(qPrintable(code)) << code << "XML_" + code;
     }
-    // Only the bare codes match: a region or script part falls through to English.
-    for (const char* other : {"en", "de-DE", "pt-BR", "zh-Hans", "DE", "ja", ""}) {
-        QTest::newRow(*other ? other : "empty") << QString(other) << "XML_en";
+    // The language part decides, whatever region, script, encoding or modifier follows it.
+    const char* const rows[][2] = {
+        {"de-DE", "XML_de"},      {"de_DE.UTF-8", "XML_de"}, {"de-AT", "XML_de"},
+        {"de_DE@euro", "XML_de"}, {"pt-BR", "XML_pt"},       {"pt_PT.UTF-8", "XML_pt"},
+        {"ru-Cyrl-RU", "XML_ru"}, {"de-", "XML_de"},         {"en", "XML_en"},
+        {"en-US", "XML_en"},      {"zh-Hans", "XML_en"},     {"ja_JP.UTF-8", "XML_en"},
+        {"C", "XML_en"},          {"deu", "XML_en"},         {"d", "XML_en"},
+        {"-de", "XML_en"},        {"DE", "XML_en"},          {"", "XML_en"},
+    };
+    for (const auto& [preferred, resource] : rows) {
+        QTest::newRow(*preferred ? preferred : "empty") << QString(preferred) << QString(resource);
     }
 }
 
@@ -69,13 +84,56 @@ void LanguageFilesTest::languageChoice() {
     QCOMPARE(LanguageResourceName(preferred), resource);
 }
 
-void LanguageFilesTest::languageArgumentOverridesTheDesktop() {
-    const LaunchOptions chosen = ParseLaunchOptions({"nasfinder", "--language", "ru"});
-    QCOMPARE(chosen.appleLanguages, QStringList{"ru"});
-    const LaunchOptions desktop = ParseLaunchOptions({"nasfinder"});
-    QCOMPARE(desktop.appleLanguages, QLocale::system().uiLanguages());
+void LanguageFilesTest::languageFromTheDesktopOrTheArgument_data() {
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("current");  // element 0, as the console line shows it
+    QTest::addColumn<QString>("resource");
+
+    QTest::newRow("LANG with region and encoding")
+        << QStringList{"LANG=de_DE.UTF-8"} << QStringList{} << "de-DE"
+        << "XML_de";
+    QTest::newRow("LANGUAGE before LANG")
+        << QStringList{"LANGUAGE=pt_BR:en", "LANG=de_DE.UTF-8"} << QStringList{} << "pt-BR"
+        << "XML_pt";
+    QTest::newRow("LC_ALL before LANG")
+        << QStringList{"LC_ALL=fr_FR.UTF-8", "LANG=de_DE.UTF-8"} << QStringList{} << "fr-FR"
+        << "XML_fr";
+    QTest::newRow("language without a file")
+        << QStringList{"LANG=ja_JP.UTF-8"} << QStringList{} << "ja-JP"
+        << "XML_en";
+    QTest::newRow("--language over the desktop")
+        << QStringList{"LANGUAGE=pt_BR", "LANG=de_DE.UTF-8"} << QStringList{"--language", "ru"}
+        << "ru"
+        << "XML_ru";
+}
+
+// The child reads its options as nasfinder does, in an environment of the row's making: the
+// desktop's language list is read once per process, so each row needs a process of its own.
+void LanguageFilesTest::languageFromTheDesktopOrTheArgument() {
+    QFETCH(QStringList, environment);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, current);
+    QFETCH(QString, resource);
+
+    QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        childEnvironment.remove(name);
+    }
+    for (const QString& setting : environment) {
+        childEnvironment.insert(setting.section('=', 0, 0), setting.section('=', 1));
+    }
+    QProcess child;
+    child.setProcessEnvironment(childEnvironment);
+    child.start(QCoreApplication::applicationFilePath(),
+                QStringList{kLaunchOptionsChild} + arguments);
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(), current + ' ' + resource);
+
     // The build tree's program finds its files beside itself first.
-    QCOMPARE(desktop.resourceDirs.value(0), QCoreApplication::applicationDirPath());
+    QCOMPARE(ParseLaunchOptions({"nasfinder"}).resourceDirs.value(0),
+             QCoreApplication::applicationDirPath());
 }
 
 void LanguageFilesTest::pathForResourceTakesTheFirstDirectoryHoldingTheFile() {
@@ -173,5 +231,22 @@ void LanguageFilesTest::captionFontKeepsWhatTheEntryLeavesOut() {
     QCOMPARE(CaptionFont(bare, current).pointSizeF(), 10.0);
 }
 
-QTEST_MAIN(LanguageFilesTest)
+// Prints element 0 of the preferred languages and the file it picks, for the arguments given.
+int RunLaunchOptionsChild(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const LaunchOptions options =
+        ParseLaunchOptions(QStringList{"nasfinder"} + QCoreApplication::arguments().mid(2));
+    const QString current = options.appleLanguages.value(0);
+    std::printf("%s %s\n", qPrintable(current), qPrintable(LanguageResourceName(current)));
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], kLaunchOptionsChild) == 0) {
+        return RunLaunchOptionsChild(argc, argv);
+    }
+    QApplication application(argc, argv);
+    LanguageFilesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_languagefiles.moc"
