@@ -141,8 +141,8 @@ void Controller::openSelectedDevice(const QString& scheme) {
     const QString ip = ui.array_controller->rowAt(row).value(QStringLiteral("IP")).toString();
     const QUrl url = DeviceUrl(scheme, ip);
     if (!url.isValid()) {
-        ConsoleLog(QStringLiteral("not opening %1: the device's address \"%2\" is not an IPv4 "
-                                  "address")
+        ConsoleLog(QStringLiteral("not opening %1: the device's address \"%2\" is neither an "
+                                  "IPv4 address nor a host name")
                        .arg(scheme, Printable(ip)));
         return;
     }

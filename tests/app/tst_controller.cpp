@@ -277,7 +277,7 @@ void ControllerTest::nothingOpensWithoutSelectionOrValidAddress() {
         const QStringList lines = console.lines();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(0), QStringLiteral("not opening http: the device's address \"%1\" is "
-                                             "not an IPv4 address")
+                                             "neither an IPv4 address nor a host name")
                                   .arg(ip));
         QVERIFY(lines.at(1).startsWith("not opening smb:"));
     }

@@ -7,6 +7,8 @@ class DeviceUrlTest : public QObject {
 private slots:
     void deviceUrl_data();
     void deviceUrl();
+    void hostNameRule_data();
+    void hostNameRule();
 };
 
 void DeviceUrlTest::deviceUrl_data() {
@@ -26,6 +28,16 @@ void DeviceUrlTest::deviceUrl_data() {
     QTest::newRow("loopback") << "127.0.0.1"
                               << "http://127.0.0.1"
                               << "smb://127.0.0.1";
+    // Host names become the host too; URLs write them in lower case.
+    QTest::newRow("host name") << "office-nas"
+                               << "http://office-nas"
+                               << "smb://office-nas";
+    QTest::newRow("dotted host name") << "Backup.Lan"
+                                      << "http://backup.lan"
+                                      << "smb://backup.lan";
+    QTest::newRow("other domain") << "evil.example"
+                                  << "http://evil.example"
+                                  << "smb://evil.example";
 
     // Everything a hostile or broken device could send instead of an address.
     const char* const rejected[] = {
@@ -48,7 +60,6 @@ void DeviceUrlTest::deviceUrl_data() {
         "user:pw@192.168.1.20",
         "192.168.1.20#frag",
         "192.168.1.20?x=1",
-        "evil.example",
         "javascript:alert(1)",
         "file:///etc/passwd",
         "::1",
@@ -68,7 +79,6 @@ void DeviceUrlTest::deviceUrl() {
     QFETCH(QString, http);
     QFETCH(QString, smb);
 
-    QCOMPARE(IsDottedIPv4(ip), !http.isEmpty());
     const QUrl web = DeviceUrl("http", ip);
     const QUrl share = DeviceUrl("smb", ip);
     QCOMPARE(web.isValid(), !http.isEmpty());
@@ -76,9 +86,72 @@ void DeviceUrlTest::deviceUrl() {
     if (!http.isEmpty()) {
         QCOMPARE(web.toString(), http);
         QCOMPARE(share.toString(), smb);
-        QCOMPARE(web.host(), ip);
+        QCOMPARE(web.host(), ip.toLower());
         QVERIFY(web.path().isEmpty() && web.userInfo().isEmpty() && web.port() == -1);
     }
+}
+
+void DeviceUrlTest::hostNameRule_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("accepted");
+
+    const QString label63(63, u'a');
+    // Four labels of 63 and three dots make 255: one shorter label brings the name to 253.
+    const QString longest = QStringList{label63, label63, label63, QString(61, u'b')}.join('.');
+    const QList<QPair<QString, bool>> rows{
+        {"nas", true},
+        {"nas-1", true},
+        {"office-nas.local", true},
+        {"NAS-1.Example.COM", true},
+        {"3com", true},
+        {"1nas", true},
+        {"a", true},
+        {"192.168.1.nas", true},
+        {"nas.0xg", true},
+        {"xn--bcher-kva.example", true},
+        {label63, true},
+        {longest, true},
+        {"", false},
+        {"-nas", false},
+        {"nas-", false},
+        {"nas.-lan", false},
+        {"nas..local", false},
+        {".nas", false},
+        {"nas.", false},
+        {label63 + 'a', false},
+        {longest + 'b', false},
+        {"nas_1", false},
+        {"nas 1", false},
+        {"nas/admin", false},
+        {"nas:8080", false},
+        {"user@nas", false},
+        {"nas?x=1", false},
+        {"nas#top", false},
+        {"nas%2e", false},
+        {"nas\n", false},
+        {QString::fromUtf8("b\xc3\xbcro"), false},  // non-ASCII letter
+        {QString(QChar(0xff4e)) + "as", false},     // full-width n
+        // Numbers in the last label read as IPv4 addresses.
+        {"12345", false},
+        {"192.168.1", false},
+        {"192.168.1.256", false},
+        {"192.168.01.20", false},
+        {"nas.0x", false},
+        {"nas.0x1F", false},
+        {"1.2.3.0x7f", false},
+    };
+    for (const auto& [name, accepted] : rows) {
+        const QString shown = name.size() > 20 ? QStringLiteral("%1 letters").arg(name.size())
+                                               : name.toUtf8().toPercentEncoding();
+        QTest::newRow(qPrintable((accepted ? "accepts " : "refuses ") + shown)) << name << accepted;
+    }
+}
+
+void DeviceUrlTest::hostNameRule() {
+    QFETCH(QString, name);
+    QFETCH(bool, accepted);
+    QCOMPARE(IsDnsHostName(name), accepted);
+    QCOMPARE(DeviceUrl("http", name).isValid(), accepted);
 }
 
 QTEST_APPLESS_MAIN(DeviceUrlTest)
