@@ -1,5 +1,6 @@
 #include "src/app/controller.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QHeaderView>
@@ -10,18 +11,16 @@
 #include <QThreadPool>
 #include <QTimer>
 
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "src/app/captionfont.h"
 #include "src/app/consolelog.h"
 #include "src/app/datapair.h"
+#include "src/app/devicesource.h"
 #include "src/app/devicetablemodel.h"
 #include "src/app/deviceurl.h"
 #include "src/app/languagefile.h"
 #include "src/app/parseoperation.h"
-#include "src/store/deviceliststore.h"
 
 namespace {
 
@@ -38,7 +37,7 @@ QString Printable(const QString& text) {
 
 }  // namespace
 
-Controller::Controller(QObject* parent) : QObject(parent) {}
+Controller::Controller(DeviceSource& source, QObject* parent) : QObject(parent), devices(source) {}
 
 Controller::~Controller() = default;
 
@@ -71,8 +70,8 @@ void Controller::awakeFromNib() {
     ConsoleLog(
         QStringLiteral("fileToOpen = %1").arg(path.isNull() ? QStringLiteral("(null)") : path));
 
-    CDeviceListStore::Instance().InitSearch(nullptr, false, nullptr, true);
-    CDeviceListStore::Instance().SendSearch(nullptr);
+    devices.InitSearch();
+    devices.SendSearch();
 
     counter = 0;
     setButtonsEnabled(false);
@@ -86,7 +85,7 @@ void Controller::awakeFromNib() {
 
 void Controller::getDeviceList() {
     std::vector<deviceinfo> vListDevice;
-    CDeviceListStore::Instance().CopyDeviceList(vListDevice);
+    devices.CopyDeviceList(vListDevice);
 
     if (counter >= kSearchTicks) {
         setButtonsEnabled(true);
@@ -116,8 +115,8 @@ void Controller::onRefreash() {
     device.clear();
     ui.array_controller->removeAllRows();
 
-    CDeviceListStore::Instance().ClearDeviceList();
-    CDeviceListStore::Instance().SendSearch(nullptr);
+    devices.ClearDeviceList();
+    devices.SendSearch();
 
     count = 0;
     counter = 0;
@@ -187,11 +186,12 @@ void Controller::tableViewSortDescriptorsDidChange() {
 }
 
 void Controller::windowWillClose() {
-    // Exits without unwinding: the detached receive threads still call into the device list
-    // store, which static destructors would tear down under them.
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(1);
+    mytimer->stop();
+    // Returns once no worker can report any more, so the store may be torn down after main.
+    devices.ExitSearch();
+    // Qt answers the last window closing with a posted quit of status 0; the loop ends here
+    // first, so that quit never replaces the 1 (the close tests check the status).
+    QCoreApplication::exit(1);
 }
 
 const FontNode* Controller::caption(const QString& key) const {

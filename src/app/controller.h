@@ -7,6 +7,7 @@
 
 #include "src/app/launchoptions.h"
 
+class DeviceSource;
 class DeviceTableModel;
 class FontNode;
 class ParseOperation;
@@ -17,9 +18,9 @@ class QTableView;
 class QThreadPool;
 class QTimer;
 
-// Drives the main window: starts the search and the language parse, counts the 11-second search
-// window down once a second while copying the device list into the table, and opens the
-// selected device. Everything here runs on the main thread.
+// Drives the main window: starts the search through its device source and the language parse,
+// counts the 11-second search window down once a second while copying the device list into the
+// table, and opens the selected device. Everything here runs on the main thread.
 class Controller : public QObject {
     Q_OBJECT
 public:
@@ -34,7 +35,8 @@ public:
         QLabel* deviceListField = nullptr;
     };
 
-    explicit Controller(QObject* parent = nullptr);
+    // source must outlive the controller.
+    explicit Controller(DeviceSource& source, QObject* parent = nullptr);
     ~Controller() override;
 
     void setOutlets(const Outlets& outlets);
@@ -63,7 +65,7 @@ public slots:
     // Applies the captions once the language parse has completed.
     void ReflashLanguage();
     void tableViewSortDescriptorsDidChange();
-    // Ends the process at once with status 1.
+    // Stops the search and the countdown, and ends the event loop with status 1.
     void windowWillClose();
 
 private:
@@ -74,6 +76,7 @@ private:
     void setButtonsEnabled(bool enabled);
     void openSelectedDevice(const QString& scheme);
 
+    DeviceSource& devices;
     Outlets ui;
     LaunchOptions options;
     QList<QVariantMap> device;

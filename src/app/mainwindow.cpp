@@ -6,14 +6,16 @@
 #include "src/app/appdelegate.h"
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
+#include "src/app/storedevicesource.h"
 #include "ui_mainwindow.h"
 
-MainWindow::MainWindow(const LaunchOptions& options, QWidget* parent)
+MainWindow::MainWindow(const LaunchOptions& options, DeviceSource* source, QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::MainWindow>()),
+      storeSource(source ? nullptr : std::make_unique<StoreDeviceSource>()),
       arrayController(new DeviceTableModel(this)),
       delegate(new AppDelegate(this)),
-      windowController(new Controller(this)) {
+      windowController(new Controller(source ? *source : *storeSource, this)) {
     ui->setupUi(this);
 
     // The form binds the columns to row keys and gives their titles until captions arrive.

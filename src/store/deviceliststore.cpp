@@ -122,3 +122,7 @@ void CDeviceListStore::ClearDeviceList() {
     list.clear();
     positionByIp.clear();
 }
+
+void CDeviceListStore::ExitSearch() {
+    ExitSearchLib();
+}
