@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -13,6 +14,7 @@
 #include <cstring>
 
 #include "src/app/captionfont.h"
+#include "src/app/captiontexts.h"
 #include "src/app/languagefile.h"
 #include "src/app/launchoptions.h"
 #include "src/app/parseoperation.h"
@@ -52,6 +54,8 @@ private slots:
     void pathForResourceTakesTheFirstDirectoryHoldingTheFile();
     void shippedFiles_data();
     void shippedFiles();
+    void captionText_data();
+    void captionText();
     void readFontSize_data();
     void readFontSize();
     void captionFontKeepsWhatTheEntryLeavesOut();
@@ -166,7 +170,7 @@ void LanguageFilesTest::shippedFiles() {
     QCOMPARE(completions, 1);
     QStringList keys = captions.keys();
     keys.sort();
-    QStringList expected = kCaptionKeys;
+    QStringList expected = kCaptionKeys + CaptionTexts::keys();
     expected.sort();
     QCOMPARE(keys, expected);
 
@@ -191,6 +195,79 @@ void LanguageFilesTest::shippedFiles() {
                      qPrintable(QStringLiteral("%1: U+%2").arg(key).arg(character, 4, 16)));
         }
     }
+
+    // The texts: translated, with the English placeholders; the English file says what the
+    // program says before the parse completes.
+    static const QRegularExpression kPlaceholder(QStringLiteral("\\{[a-z]+\\}"));
+    const auto placeholders = [](const QString& text) {
+        QStringList found;
+        for (const QRegularExpressionMatch& match : kPlaceholder.globalMatch(text)) {
+            found << match.captured();
+        }
+        found.sort();
+        return found;
+    };
+    CaptionTexts texts;
+    texts.setDictionary(&captions);
+    for (const QString& key : CaptionTexts::keys()) {
+        const QString builtIn = CaptionTexts().text(qPrintable(key));
+        const QString shipped = texts.text(qPrintable(key));
+        QVERIFY2(!shipped.trimmed().isEmpty(), qPrintable(key));
+        QCOMPARE(placeholders(shipped), placeholders(builtIn));
+        if (code == "en") {
+            QCOMPARE(shipped, builtIn);
+        } else {
+            QVERIFY2(shipped != builtIn, qPrintable(key + " is not translated"));
+        }
+    }
+}
+
+void LanguageFilesTest::captionText_data() {
+    QTest::addColumn<CaptionTexts::Values>("file");  // null: no completed parse
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<CaptionTexts::Values>("values");
+    QTest::addColumn<QString>("text");
+
+    const CaptionTexts::Values none;
+    const CaptionTexts::Values address{{"address", "smb://nas"}};
+    QTest::newRow("English before the parse")
+        << none << "Open Failed" << address << "Could not open smb://nas";
+    QTest::newRow("the file's entry") << CaptionTexts::Values{{"Open Failed", "{address}: Fehler"}}
+                                      << "Open Failed" << address << "smb://nas: Fehler";
+    QTest::newRow("key missing from the file")
+        << CaptionTexts::Values{{"Close", "Zu"}} << "Open Failed" << address
+        << "Could not open smb://nas";
+    QTest::newRow("entry without a String")
+        << CaptionTexts::Values{{"Close", QString()}} << "Close" << none << "Close";
+    QTest::newRow("empty String") << CaptionTexts::Values{{"Close", ""}} << "Close" << none << "";
+    QTest::newRow("every placeholder filled")
+        << CaptionTexts::Values{{"Close", "{a}{b} {a}"}} << "Close"
+        << CaptionTexts::Values{{"a", "1"}, {"b", "2"}} << "12 1";
+    QTest::newRow("a value's braces stay")
+        << CaptionTexts::Values{{"Close", "{address} {scheme}"}} << "Close"
+        << CaptionTexts::Values{{"address", "{scheme}"}, {"scheme", "smb"}} << "{scheme} smb";
+    QTest::newRow("placeholder without a value stays")
+        << none << "Countdown" << address << "Seconds left in the search: {seconds}";
+    QTest::newRow("unclosed brace") << CaptionTexts::Values{{"Close", "a {b"}} << "Close"
+                                    << CaptionTexts::Values{{"b", "x"}} << "a {b";
+}
+
+void LanguageFilesTest::captionText() {
+    QFETCH(CaptionTexts::Values, file);
+    QFETCH(QString, key);
+    QFETCH(CaptionTexts::Values, values);
+    QFETCH(QString, text);
+
+    CaptionDictionary dictionary;
+    for (auto entry = file.cbegin(); entry != file.cend(); ++entry) {
+        auto node = QSharedPointer<FontNode>::create();
+        node->setKeyString(entry.key());
+        node->setString(entry.value());
+        dictionary.insert(entry.key(), node);
+    }
+    CaptionTexts texts;
+    if (!file.isEmpty()) texts.setDictionary(&dictionary);
+    QCOMPARE(texts.text(qPrintable(key), values), text);
 }
 
 void LanguageFilesTest::readFontSize_data() {
