@@ -20,6 +20,7 @@
 #include "src/app/devicetablemodel.h"
 #include "src/app/deviceurl.h"
 #include "src/app/languagefile.h"
+#include "src/app/openfailuremessage.h"
 #include "src/app/parseoperation.h"
 
 namespace {
@@ -145,14 +146,17 @@ void Controller::openSelectedDevice(const QString& scheme) {
                        .arg(scheme, Printable(ip)));
         return;
     }
-    // A URL that no handler takes is ignored, as the desktop reports nothing useful about it.
-    QDesktopServices::openUrl(url);
+    if (QDesktopServices::openUrl(url)) return;
+    // One message at a time: the latest address replaces an earlier one still on screen.
+    if (openFailure) openFailure->close();
+    openFailure = ShowOpenFailure(url, texts, ui.tableview->window());
 }
 
 void Controller::ReflashLanguage() {
     if (!parseOperation) return;
     captionsComplete = true;
     const CaptionDictionary* dictionary = parseOperation->currentParseBatchDic();
+    texts.setDictionary(dictionary);
     if (dictionary->size() <= 4) {
         auto* box = new QMessageBox(QMessageBox::Information, QString(), QStringLiteral("aaa"),
                                     QMessageBox::Ok);

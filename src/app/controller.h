@@ -2,9 +2,11 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariantMap>
 
+#include "src/app/captiontexts.h"
 #include "src/app/launchoptions.h"
 
 class DeviceSource;
@@ -13,6 +15,7 @@ class FontNode;
 class ParseOperation;
 class QAbstractButton;
 class QLabel;
+class QMessageBox;
 class QPushButton;
 class QTableView;
 class QThreadPool;
@@ -20,7 +23,8 @@ class QTimer;
 
 // Drives the main window: starts the search through its device source and the language parse,
 // counts the 11-second search window down once a second while copying the device list into the
-// table, and opens the selected device. Everything here runs on the main thread.
+// table, and opens the selected device, saying so when the desktop has no program for it.
+// Everything here runs on the main thread.
 class Controller : public QObject {
     Q_OBJECT
 public:
@@ -82,6 +86,8 @@ private:
     QList<QVariantMap> device;
     QThreadPool* parseQueue = nullptr;
     ParseOperation* parseOperation = nullptr;
+    CaptionTexts texts;
+    QPointer<QMessageBox> openFailure;
     QTimer* mytimer = nullptr;
     // Set when AddEarthquakesNotif arrives; before that the parse thread may still be writing
     // the caption dictionary, so it is not read.

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -79,6 +80,8 @@ private slots:
     void buttonsOpenTheSelectedDevice_data();
     void buttonsOpenTheSelectedDevice();
     void nothingOpensWithoutSelectionOrValidAddress();
+    void addressWithoutAProgramIsShownWithCopy_data();
+    void addressWithoutAProgramIsShownWithCopy();
     void fewCaptionsRaiseTheMessageBox();
     void fileWithoutEntriesRaisesTheMessageBox();
     void sortingTheTableLogsAndSurvivesRebuilds();
@@ -293,6 +296,58 @@ void ControllerTest::nothingOpensWithoutSelectionOrValidAddress() {
         QVERIFY(lines.at(1).startsWith("not opening smb:"));
     }
     QVERIFY(catcher.urls.isEmpty());
+}
+
+void ControllerTest::addressWithoutAProgramIsShownWithCopy_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("Log In, English")
+        << "en"
+        << "loginbutton"
+        << "http://192.168.1.20"
+        << "Could not open http://192.168.1.20"
+        << "No program on this desktop is set to open http addresses. Copy the address to open "
+           "it another way.";
+    QTest::newRow("My storage, German")
+        << "de"
+        << "storagebutton"
+        << "smb://192.168.1.20"
+        << "smb://192.168.1.20 konnte nicht ge\u00f6ffnet werden"
+        << "Auf diesem Desktop ist kein Programm zum \u00d6ffnen von smb-Adressen eingerichtet. "
+           "Kopieren Sie die Adresse, um sie auf anderem Weg zu \u00f6ffnen.";
+}
+
+// Offscreen, openUrl fails for a scheme that has no handler set: as on a desktop without one.
+void ControllerTest::addressWithoutAProgramIsShownWithCopy() {
+    QFETCH(QString, language);
+    QFETCH(QString, button);
+    QFETCH(QString, address);
+    QFETCH(QString, text);
+    QFETCH(QString, why);
+    QDesktopServices::unsetUrlHandler("http");
+    QDesktopServices::unsetUrlHandler("smb");
+    WindowFixture fixture(language);
+    fixture.report("192.168.1.20", "alpha");
+    fixture.tick(12);
+    fixture.table().selectRow(0);
+    fixture.button(qPrintable(button)).click();
+    fixture.button(qPrintable(button)).click();
+
+    const QList<QMessageBox*> boxes = VisibleMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QMessageBox& box = *boxes.first();
+    QCOMPARE(box.objectName(), QStringLiteral("openFailureMessage"));
+    QVERIFY(!box.isModal());
+    QCOMPARE(box.text(), text);
+    QCOMPARE(box.informativeText(), why);
+
+    QGuiApplication::clipboard()->clear();
+    box.findChild<QPushButton*>("copyAddressButton")->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             text.contains("http") ? "http://192.168.1.20" : "smb://192.168.1.20");
 }
 
 void ControllerTest::fewCaptionsRaiseTheMessageBox() {
