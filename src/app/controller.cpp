@@ -15,6 +15,7 @@
 
 #include "src/app/captionfont.h"
 #include "src/app/consolelog.h"
+#include "src/app/copyactions.h"
 #include "src/app/datapair.h"
 #include "src/app/devicesource.h"
 #include "src/app/devicetablemodel.h"
@@ -187,6 +188,12 @@ void Controller::ReflashLanguage() {
 void Controller::tableViewSortDescriptorsDidChange() {
     ui.tableview->viewport()->update();
     ConsoleLog(QStringLiteral("count=11111"));
+}
+
+void Controller::windowDidAppear() {
+    if (appeared) return;
+    appeared = true;
+    new CopyActions(ui.tableview, ui.array_controller, texts, this);
 }
 
 void Controller::windowWillClose() {

@@ -57,6 +57,8 @@ public:
     ParseOperation* languageParse() const { return parseOperation; }
     // True once ReflashLanguage has run.
     bool captionsApplied() const { return captionsComplete; }
+    // True once windowDidAppear has run.
+    bool windowAppeared() const { return appeared; }
 
 public slots:
     // Start-up: language parse, search library, first search, countdown timer.
@@ -69,6 +71,9 @@ public slots:
     // Applies the captions once the language parse has completed.
     void ReflashLanguage();
     void tableViewSortDescriptorsDidChange();
+    // Once, after the window's first paint: adds what the window needs only on screen (the
+    // table's copy actions), off the path to that paint.
+    void windowDidAppear();
     // Stops the search and the countdown, and ends the event loop with status 1.
     void windowWillClose();
 
@@ -92,6 +97,7 @@ private:
     // Set when AddEarthquakesNotif arrives; before that the parse thread may still be writing
     // the caption dictionary, so it is not read.
     bool captionsComplete = false;
+    bool appeared = false;
     int counter = 0;
     int count = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QTimer>
 
 #include "src/app/appdelegate.h"
 #include "src/app/controller.h"
@@ -44,6 +45,15 @@ MainWindow::MainWindow(const LaunchOptions& options, DeviceSource* source, QWidg
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (painted) return;
+    painted = true;
+    // The window is painted before its children and the frame is flushed after them all: a zero
+    // timer started here runs once the whole first frame is on screen.
+    QTimer::singleShot(0, windowController, &Controller::windowDidAppear);
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();

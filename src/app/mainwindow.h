@@ -15,7 +15,8 @@ class MainWindow;
 }
 
 // The window layout: builds the form, creates the controller and the application delegate,
-// connects their outlets and actions, then wakes both. Main thread.
+// connects their outlets and actions, then wakes both; tells the controller when the window has
+// first been painted. Main thread.
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +33,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     std::unique_ptr<Ui::MainWindow> ui;
@@ -39,4 +41,5 @@ private:
     DeviceTableModel* arrayController;
     AppDelegate* delegate;
     Controller* windowController;
+    bool painted = false;
 };

@@ -1,5 +1,6 @@
 #include "tests/app/windowfixture.h"
 
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -50,4 +51,11 @@ bool WindowFixture::waitForCaptions() {
 
 void WindowFixture::tick(int times) {
     for (int i = 0; i < times; ++i) controller().getDeviceList();
+}
+
+bool WindowFixture::showAndActivate() {
+    mainWindow->show();
+    QApplication::setActiveWindow(mainWindow.get());
+    return QTest::qWaitForWindowActive(mainWindow.get()) &&
+           QTest::qWaitFor([this] { return controller().windowAppeared(); }, 5000);
 }

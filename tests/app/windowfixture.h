@@ -38,6 +38,8 @@ public:
     // Waits for the captions of the language file to be applied.
     bool waitForCaptions();
     void tick(int times = 1);
+    // Shows and activates the window, and waits for what loads after its first paint.
+    bool showAndActivate();
 
 private:
     FakeDeviceSource source;
