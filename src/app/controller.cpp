@@ -92,6 +92,7 @@ void Controller::getDeviceList() {
     if (counter >= kSearchTicks) {
         setButtonsEnabled(true);
         ui.countdownField->setText(QString());
+        updateCountdownName();
         return;
     }
     ++counter;
@@ -100,6 +101,7 @@ void Controller::getDeviceList() {
     ui.countdownField->setText(searchTime && !searchTime->String().isNull()
                                    ? QStringLiteral("%1 %2").arg(searchTime->String(), remaining)
                                    : remaining);
+    updateCountdownName();
 
     ConsoleLog(QStringLiteral("vListDevice.size() = %1").arg(vListDevice.size()));
     // Rebuilt only when the number of devices changed, not when an entry's contents did.
@@ -123,6 +125,7 @@ void Controller::onRefreash() {
     count = 0;
     counter = 0;
     setButtonsEnabled(false);
+    updateCountdownName();
 }
 
 void Controller::onLogin() {
@@ -183,6 +186,7 @@ void Controller::ReflashLanguage() {
     applyCaption(ui.refreshbutton, QStringLiteral("Refresh"));
     applyCaption(ui.storagebutton, QStringLiteral("My storage"));
     applyCaption(ui.deviceListField, QStringLiteral("Device List"));
+    applyAccessibleTexts();
 }
 
 void Controller::tableViewSortDescriptorsDidChange() {
@@ -194,6 +198,7 @@ void Controller::windowDidAppear() {
     if (appeared) return;
     appeared = true;
     new CopyActions(ui.tableview, ui.array_controller, texts, this);
+    applyAccessibleTexts();
 }
 
 void Controller::windowWillClose() {
@@ -224,6 +229,29 @@ void Controller::applyCaption(QLabel* label, const QString& key) {
     if (!entry) return;
     if (!entry->String().isNull()) label->setText(entry->String());
     label->setFont(CaptionFont(*entry, label->font()));
+}
+
+void Controller::applyAccessibleTexts() {
+    if (!appeared) return;
+    // The buttons' names are their captions; the table's and the countdown's are set here.
+    ui.tableview->setAccessibleName(texts.text("Device Table"));
+    ui.tableview->setAccessibleDescription(texts.text("Device Table Help"));
+    ui.countdownField->setAccessibleDescription(texts.text("Countdown Help"));
+    ui.loginbutton->setAccessibleDescription(texts.text("Log In Help"));
+    ui.storagebutton->setAccessibleDescription(texts.text("My storage Help"));
+    ui.refreshbutton->setAccessibleDescription(texts.text("Refresh Help"));
+    updateCountdownName();
+}
+
+void Controller::updateCountdownName() {
+    if (!appeared) return;
+    // A screen reader reads the name, so it carries the seconds the label shows as a number;
+    // the buttons come on when the search window ends.
+    ui.countdownField->setAccessibleName(
+        ui.refreshbutton->isEnabled()
+            ? texts.text("Countdown Done")
+            : texts.text("Countdown",
+                         {{QStringLiteral("seconds"), QString::number(kSearchTicks - counter)}}));
 }
 
 void Controller::setButtonsEnabled(bool enabled) {

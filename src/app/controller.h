@@ -72,7 +72,7 @@ public slots:
     void ReflashLanguage();
     void tableViewSortDescriptorsDidChange();
     // Once, after the window's first paint: adds what the window needs only on screen (the
-    // table's copy actions), off the path to that paint.
+    // table's copy actions, the controls' screen-reader texts), off the path to that paint.
     void windowDidAppear();
     // Stops the search and the countdown, and ends the event loop with status 1.
     void windowWillClose();
@@ -82,6 +82,9 @@ private:
     const FontNode* caption(const QString& key) const;
     void applyCaption(QAbstractButton* button, const QString& key);
     void applyCaption(QLabel* label, const QString& key);
+    // The controls' names and descriptions for screen readers, once the window has appeared.
+    void applyAccessibleTexts();
+    void updateCountdownName();
     void setButtonsEnabled(bool enabled);
     void openSelectedDevice(const QString& scheme);
 

@@ -1,6 +1,8 @@
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QMenu>
 #include <QtTest>
 
@@ -16,16 +18,34 @@ int RowOfIp(DeviceTableModel& model, const QString& ip) {
     return -1;
 }
 
+QString Accessible(QWidget& widget, QAccessible::Text text) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&widget);
+    return accessible ? accessible->text(text) : QString();
+}
+
 }  // namespace
 
+// Receives the URLs the window hands to the desktop.
+class AccessUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
 // The window as keyboard and screen-reader users meet it, shown and active on the offscreen
-// platform: copying a row's addresses.
+// platform: copying a row's addresses, the Tab order, the arrow keys, the accessible texts.
 class WindowAccessTest : public QObject {
     Q_OBJECT
 private slots:
     void cleanup();
     void copyingFromTheMenuAndWithCtrlC_data();
     void copyingFromTheMenuAndWithCtrlC();
+    void tabGoesTableLogInMyStorageRefresh();
+    void arrowKeysMoveTheSelectionTheButtonsOpen();
+    void everyControlIsNamedAndDescribed_data();
+    void everyControlIsNamedAndDescribed();
 };
 
 void WindowAccessTest::cleanup() {
@@ -98,6 +118,88 @@ void WindowAccessTest::copyingFromTheMenuAndWithCtrlC() {
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
     }
     QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+}
+
+void WindowAccessTest::tabGoesTableLogInMyStorageRefresh() {
+    WindowFixture fixture;
+    fixture.report("192.168.1.10", "alpha");
+    fixture.report("192.168.1.20", "beta");
+    fixture.tick(12);
+    QVERIFY(fixture.showAndActivate());
+    fixture.table().setFocus(Qt::TabFocusReason);
+
+    QStringList order{QApplication::focusWidget()->objectName()};
+    for (int press = 0; press < 4; ++press) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order, (QStringList{"tableview", "loginbutton", "storagebutton", "refreshbutton",
+                                 "tableview"}));
+}
+
+void WindowAccessTest::arrowKeysMoveTheSelectionTheButtonsOpen() {
+    AccessUrlCatcher catcher;
+    QDesktopServices::setUrlHandler("http", &catcher, "open");
+    QDesktopServices::setUrlHandler("smb", &catcher, "open");
+    WindowFixture fixture;
+    fixture.report("192.168.1.10", "alpha");
+    fixture.report("192.168.1.20", "beta");
+    fixture.report("192.168.1.30", "gamma");
+    fixture.tick(12);
+    QVERIFY(fixture.showAndActivate());
+    fixture.table().setFocus(Qt::TabFocusReason);
+    fixture.table().selectRow(0);
+
+    QTest::keyClick(&fixture.table(), Qt::Key_Down);
+    QTest::keyClick(&fixture.table(), Qt::Key_Down);
+    fixture.button("loginbutton").click();
+    QTest::keyClick(&fixture.table(), Qt::Key_Up);
+    fixture.button("storagebutton").click();
+    QCOMPARE(catcher.urls, (QList<QUrl>{QUrl("http://192.168.1.30"), QUrl("smb://192.168.1.20")}));
+    QDesktopServices::unsetUrlHandler("http");
+    QDesktopServices::unsetUrlHandler("smb");
+}
+
+void WindowAccessTest::everyControlIsNamedAndDescribed_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("countdownAtEight");
+    QTest::addColumn<QString>("countdownDone");
+    QTest::newRow("en") << "en"
+                        << "Storage boxes found"
+                        << "Seconds left in the search: 8"
+                        << "Search finished";
+    QTest::newRow("de") << "de"
+                        << "Gefundene Speicherger\u00e4te"
+                        << "Verbleibende Sekunden der Suche: 8"
+                        << "Suche beendet";
+}
+
+void WindowAccessTest::everyControlIsNamedAndDescribed() {
+    QFETCH(QString, language);
+    QFETCH(QString, table);
+    QFETCH(QString, countdownAtEight);
+    QFETCH(QString, countdownDone);
+    WindowFixture fixture(language);
+    QVERIFY(fixture.showAndActivate());
+    fixture.tick(3);
+
+    QCOMPARE(Accessible(fixture.table(), QAccessible::Name), table);
+    QCOMPARE(Accessible(fixture.label("countdownField"), QAccessible::Name), countdownAtEight);
+    QSet<QString> descriptions;
+    for (const char* button : {"loginbutton", "storagebutton", "refreshbutton"}) {
+        QCOMPARE(Accessible(fixture.button(button), QAccessible::Name),
+                 fixture.button(button).text());
+        descriptions << Accessible(fixture.button(button), QAccessible::Description);
+    }
+    descriptions << Accessible(fixture.table(), QAccessible::Description)
+                 << Accessible(fixture.label("countdownField"), QAccessible::Description);
+    // Five controls, five descriptions of their own, none empty.
+    QCOMPARE(descriptions.size(), 5);
+    QVERIFY(!descriptions.contains(QString()));
+
+    fixture.tick(9);
+    QCOMPARE(Accessible(fixture.label("countdownField"), QAccessible::Name), countdownDone);
 }
 
 QTEST_MAIN(WindowAccessTest)
