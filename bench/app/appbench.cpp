@@ -2,11 +2,12 @@
 // benchmark script). The driver starts itself as a child for each measurement, so that every
 // figure includes loading the program and Qt, as a user's start does.
 //
-//   nasfinder_app_bench [--runs N] [--idle-seconds S]
+//   nasfinder_app_bench [--runs N] [--idle-seconds S] [--floor NASFINDER_FLOOR_BENCH]
 //
 // Figures: time from the fork to the end of the window's first paint (median of N starts),
-// peak resident memory of a run through a whole search window and an idle spell, and the CPU
-// used while idle between search windows.
+// beside the same time for the floor, a bare Qt program with the same form, started alternately
+// with the window so that both see the same machine; peak resident memory of a run through a
+// whole search window and an idle spell; and the CPU used while idle between search windows.
 
 #include <QApplication>
 #include <QStringList>
@@ -23,9 +24,9 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
+#include "bench/app/firstpaintwatch.h"
 #include "src/app/appdelegate.h"
 #include "src/app/controller.h"
 #include "src/app/launchoptions.h"
@@ -39,41 +40,12 @@ constexpr double kIdleCpuTargetPercent = 0.5;
 // The search window is 11 ticks; the 12th enables the buttons and the window is idle after it.
 constexpr int kSearchWindowMs = 12500;
 
-double MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
-
-// Reports the end of the first paint of any widget of the window: a zero timer started during
-// the paint runs once the whole window has been painted and flushed.
-class FirstPaintWatch : public QObject {
-public:
-    explicit FirstPaintWatch(double startMs) : startMs(startMs) {}
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!seen && event->type() == QEvent::Paint && watched->isWidgetType()) {
-            seen = true;
-            QTimer::singleShot(0, [this] {
-                std::printf("first-paint-ms %.1f\n", MonotonicMs() - startMs);
-                std::fflush(stdout);
-                std::_Exit(0);
-            });
-        }
-        return false;
-    }
-
-private:
-    double startMs;
-    bool seen = false;
-};
 
 // The window exactly as main() builds it.
 struct Window {
@@ -119,9 +91,9 @@ struct ChildResult {
     bool ok = false;
 };
 
-// Runs this program with args, its standard output captured and its standard error dropped
-// (the window's console lines).
-ChildResult RunChild(const char* self, std::vector<std::string> args) {
+// Runs program with args, its standard output captured and its standard error dropped (the
+// window's console lines).
+ChildResult RunChild(const char* program, std::vector<std::string> args) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return {};
     const std::string start = std::to_string(MonotonicMs());
@@ -134,10 +106,10 @@ ChildResult RunChild(const char* self, std::vector<std::string> args) {
         const int null = open("/dev/null", O_WRONLY);
         if (null >= 0) dup2(null, STDERR_FILENO);
         close(pipeFds[0]);
-        std::vector<char*> argv{const_cast<char*>(self)};
+        std::vector<char*> argv{const_cast<char*>(program)};
         for (std::string& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
-        execv(self, argv.data());
+        execv(program, argv.data());
         _exit(127);
     }
     close(pipeFds[1]);
@@ -163,21 +135,34 @@ const char* Verdict(double value, double target) {
     return value < target ? "within" : "OVER";
 }
 
-int RunDriver(const char* self, int runs, int idleSeconds) {
-    std::vector<double> paints;
-    double startRss = 0;
+// One program's first paints over the runs, and the most memory a start took.
+struct Paints {
+    std::vector<double> ms;
+    double maxRssMiB = 0;
+    double median() const { return ms[ms.size() / 2]; }
+};
+
+bool StartOnce(const char* program, Paints& paints) {
+    const ChildResult child = RunChild(program, {"--child-start", "@now"});
+    const double paint = Figure(child.output, "first-paint-ms");
+    if (!child.ok || paint < 0) return false;
+    paints.ms.push_back(paint);
+    paints.maxRssMiB = std::max(paints.maxRssMiB, child.maxRssMiB);
+    return true;
+}
+
+int RunDriver(const char* self, const char* floor, int runs, int idleSeconds) {
+    Paints window;
+    Paints bare;
     for (int run = 0; run < runs; ++run) {
-        const ChildResult child = RunChild(self, {"--child-start", "@now"});
-        const double paint = Figure(child.output, "first-paint-ms");
-        if (!child.ok || paint < 0) {
+        if (!StartOnce(self, window) || (floor && !StartOnce(floor, bare))) {
             std::fprintf(stderr, "bench: start run %d failed (is DISPLAY set?)\n", run + 1);
             return 1;
         }
-        paints.push_back(paint);
-        startRss = std::max(startRss, child.maxRssMiB);
     }
-    std::sort(paints.begin(), paints.end());
-    const double median = paints[paints.size() / 2];
+    std::sort(window.ms.begin(), window.ms.end());
+    std::sort(bare.ms.begin(), bare.ms.end());
+    const double median = window.median();
 
     const ChildResult idle = RunChild(self, {"--child-idle", std::to_string(idleSeconds)});
     const double idleCpu = Figure(idle.output, "idle-cpu-percent");
@@ -185,13 +170,19 @@ int RunDriver(const char* self, int runs, int idleSeconds) {
         std::fprintf(stderr, "bench: idle run failed\n");
         return 1;
     }
-    const double peak = std::max(startRss, idle.maxRssMiB);
+    const double peak = std::max(window.maxRssMiB, idle.maxRssMiB);
 
     std::printf(
         "start to first paint: median %.1f ms, min %.1f, max %.1f over %d starts "
         "(target < %.0f ms: %s)\n",
-        median, paints.front(), paints.back(), runs, kFirstPaintTargetMs,
+        median, window.ms.front(), window.ms.back(), runs, kFirstPaintTargetMs,
         Verdict(median, kFirstPaintTargetMs));
+    if (floor) {
+        std::printf(
+            "floor, a bare Qt 6 program with the same form: median %.1f ms, min %.1f, max %.1f "
+            "over %d starts; window minus floor: %+.1f ms\n",
+            bare.median(), bare.ms.front(), bare.ms.back(), runs, median - bare.median());
+    }
     std::printf(
         "peak memory: %.1f MiB resident through a search window and %d s idle "
         "(target < %.0f MiB: %s)\n",
@@ -214,11 +205,13 @@ int main(int argc, char** argv) {
     }
     int runs = 10;
     int idleSeconds = 20;
+    const char* floor = nullptr;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--idle-seconds") == 0) {
             idleSeconds = std::max(1, std::atoi(argv[i + 1]));
         }
+        if (std::strcmp(argv[i], "--floor") == 0) floor = argv[i + 1];
     }
-    return RunDriver("/proc/self/exe", runs, idleSeconds);
+    return RunDriver("/proc/self/exe", floor, runs, idleSeconds);
 }

@@ -1,5 +1,6 @@
 #include "src/app/controller.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QHeaderView>
@@ -10,18 +11,18 @@
 #include <QThreadPool>
 #include <QTimer>
 
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "src/app/captionfont.h"
 #include "src/app/consolelog.h"
+#include "src/app/copyactions.h"
 #include "src/app/datapair.h"
+#include "src/app/devicesource.h"
 #include "src/app/devicetablemodel.h"
 #include "src/app/deviceurl.h"
 #include "src/app/languagefile.h"
+#include "src/app/openfailuremessage.h"
 #include "src/app/parseoperation.h"
-#include "src/store/deviceliststore.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ QString Printable(const QString& text) {
 
 }  // namespace
 
-Controller::Controller(QObject* parent) : QObject(parent) {}
+Controller::Controller(DeviceSource& source, QObject* parent) : QObject(parent), devices(source) {}
 
 Controller::~Controller() = default;
 
@@ -71,8 +72,8 @@ void Controller::awakeFromNib() {
     ConsoleLog(
         QStringLiteral("fileToOpen = %1").arg(path.isNull() ? QStringLiteral("(null)") : path));
 
-    CDeviceListStore::Instance().InitSearch(nullptr, false, nullptr, true);
-    CDeviceListStore::Instance().SendSearch(nullptr);
+    devices.InitSearch();
+    devices.SendSearch();
 
     counter = 0;
     setButtonsEnabled(false);
@@ -86,11 +87,12 @@ void Controller::awakeFromNib() {
 
 void Controller::getDeviceList() {
     std::vector<deviceinfo> vListDevice;
-    CDeviceListStore::Instance().CopyDeviceList(vListDevice);
+    devices.CopyDeviceList(vListDevice);
 
     if (counter >= kSearchTicks) {
         setButtonsEnabled(true);
         ui.countdownField->setText(QString());
+        updateCountdownName();
         return;
     }
     ++counter;
@@ -99,6 +101,7 @@ void Controller::getDeviceList() {
     ui.countdownField->setText(searchTime && !searchTime->String().isNull()
                                    ? QStringLiteral("%1 %2").arg(searchTime->String(), remaining)
                                    : remaining);
+    updateCountdownName();
 
     ConsoleLog(QStringLiteral("vListDevice.size() = %1").arg(vListDevice.size()));
     // Rebuilt only when the number of devices changed, not when an entry's contents did.
@@ -116,12 +119,13 @@ void Controller::onRefreash() {
     device.clear();
     ui.array_controller->removeAllRows();
 
-    CDeviceListStore::Instance().ClearDeviceList();
-    CDeviceListStore::Instance().SendSearch(nullptr);
+    devices.ClearDeviceList();
+    devices.SendSearch();
 
     count = 0;
     counter = 0;
     setButtonsEnabled(false);
+    updateCountdownName();
 }
 
 void Controller::onLogin() {
@@ -141,19 +145,22 @@ void Controller::openSelectedDevice(const QString& scheme) {
     const QString ip = ui.array_controller->rowAt(row).value(QStringLiteral("IP")).toString();
     const QUrl url = DeviceUrl(scheme, ip);
     if (!url.isValid()) {
-        ConsoleLog(QStringLiteral("not opening %1: the device's address \"%2\" is not an IPv4 "
-                                  "address")
+        ConsoleLog(QStringLiteral("not opening %1: the device's address \"%2\" is neither an "
+                                  "IPv4 address nor a host name")
                        .arg(scheme, Printable(ip)));
         return;
     }
-    // A URL that no handler takes is ignored, as the desktop reports nothing useful about it.
-    QDesktopServices::openUrl(url);
+    if (QDesktopServices::openUrl(url)) return;
+    // One message at a time: the latest address replaces an earlier one still on screen.
+    if (openFailure) openFailure->close();
+    openFailure = ShowOpenFailure(url, texts, ui.tableview->window());
 }
 
 void Controller::ReflashLanguage() {
     if (!parseOperation) return;
     captionsComplete = true;
     const CaptionDictionary* dictionary = parseOperation->currentParseBatchDic();
+    texts.setDictionary(dictionary);
     if (dictionary->size() <= 4) {
         auto* box = new QMessageBox(QMessageBox::Information, QString(), QStringLiteral("aaa"),
                                     QMessageBox::Ok);
@@ -179,6 +186,7 @@ void Controller::ReflashLanguage() {
     applyCaption(ui.refreshbutton, QStringLiteral("Refresh"));
     applyCaption(ui.storagebutton, QStringLiteral("My storage"));
     applyCaption(ui.deviceListField, QStringLiteral("Device List"));
+    applyAccessibleTexts();
 }
 
 void Controller::tableViewSortDescriptorsDidChange() {
@@ -186,12 +194,20 @@ void Controller::tableViewSortDescriptorsDidChange() {
     ConsoleLog(QStringLiteral("count=11111"));
 }
 
+void Controller::windowDidAppear() {
+    if (appeared) return;
+    appeared = true;
+    new CopyActions(ui.tableview, ui.array_controller, texts, this);
+    applyAccessibleTexts();
+}
+
 void Controller::windowWillClose() {
-    // Exits without unwinding: the detached receive threads still call into the device list
-    // store, which static destructors would tear down under them.
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(1);
+    mytimer->stop();
+    // Returns once no worker can report any more, so the store may be torn down after main.
+    devices.ExitSearch();
+    // Qt answers the last window closing with a posted quit of status 0; the loop ends here
+    // first, so that quit never replaces the 1 (the close tests check the status).
+    QCoreApplication::exit(1);
 }
 
 const FontNode* Controller::caption(const QString& key) const {
@@ -213,6 +229,29 @@ void Controller::applyCaption(QLabel* label, const QString& key) {
     if (!entry) return;
     if (!entry->String().isNull()) label->setText(entry->String());
     label->setFont(CaptionFont(*entry, label->font()));
+}
+
+void Controller::applyAccessibleTexts() {
+    if (!appeared) return;
+    // The buttons' names are their captions; the table's and the countdown's are set here.
+    ui.tableview->setAccessibleName(texts.text("Device Table"));
+    ui.tableview->setAccessibleDescription(texts.text("Device Table Help"));
+    ui.countdownField->setAccessibleDescription(texts.text("Countdown Help"));
+    ui.loginbutton->setAccessibleDescription(texts.text("Log In Help"));
+    ui.storagebutton->setAccessibleDescription(texts.text("My storage Help"));
+    ui.refreshbutton->setAccessibleDescription(texts.text("Refresh Help"));
+    updateCountdownName();
+}
+
+void Controller::updateCountdownName() {
+    if (!appeared) return;
+    // A screen reader reads the name, so it carries the seconds the label shows as a number;
+    // the buttons come on when the search window ends.
+    ui.countdownField->setAccessibleName(
+        ui.refreshbutton->isEnabled()
+            ? texts.text("Countdown Done")
+            : texts.text("Countdown",
+                         {{QStringLiteral("seconds"), QString::number(kSearchTicks - counter)}}));
 }
 
 void Controller::setButtonsEnabled(bool enabled) {

@@ -2,24 +2,29 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariantMap>
 
+#include "src/app/captiontexts.h"
 #include "src/app/launchoptions.h"
 
+class DeviceSource;
 class DeviceTableModel;
 class FontNode;
 class ParseOperation;
 class QAbstractButton;
 class QLabel;
+class QMessageBox;
 class QPushButton;
 class QTableView;
 class QThreadPool;
 class QTimer;
 
-// Drives the main window: starts the search and the language parse, counts the 11-second search
-// window down once a second while copying the device list into the table, and opens the
-// selected device. Everything here runs on the main thread.
+// Drives the main window: starts the search through its device source and the language parse,
+// counts the 11-second search window down once a second while copying the device list into the
+// table, and opens the selected device, saying so when the desktop has no program for it.
+// Everything here runs on the main thread.
 class Controller : public QObject {
     Q_OBJECT
 public:
@@ -34,7 +39,8 @@ public:
         QLabel* deviceListField = nullptr;
     };
 
-    explicit Controller(QObject* parent = nullptr);
+    // source must outlive the controller.
+    explicit Controller(DeviceSource& source, QObject* parent = nullptr);
     ~Controller() override;
 
     void setOutlets(const Outlets& outlets);
@@ -51,6 +57,8 @@ public:
     ParseOperation* languageParse() const { return parseOperation; }
     // True once ReflashLanguage has run.
     bool captionsApplied() const { return captionsComplete; }
+    // True once windowDidAppear has run.
+    bool windowAppeared() const { return appeared; }
 
 public slots:
     // Start-up: language parse, search library, first search, countdown timer.
@@ -63,7 +71,10 @@ public slots:
     // Applies the captions once the language parse has completed.
     void ReflashLanguage();
     void tableViewSortDescriptorsDidChange();
-    // Ends the process at once with status 1.
+    // Once, after the window's first paint: adds what the window needs only on screen (the
+    // table's copy actions, the controls' screen-reader texts), off the path to that paint.
+    void windowDidAppear();
+    // Stops the search and the countdown, and ends the event loop with status 1.
     void windowWillClose();
 
 private:
@@ -71,18 +82,25 @@ private:
     const FontNode* caption(const QString& key) const;
     void applyCaption(QAbstractButton* button, const QString& key);
     void applyCaption(QLabel* label, const QString& key);
+    // The controls' names and descriptions for screen readers, once the window has appeared.
+    void applyAccessibleTexts();
+    void updateCountdownName();
     void setButtonsEnabled(bool enabled);
     void openSelectedDevice(const QString& scheme);
 
+    DeviceSource& devices;
     Outlets ui;
     LaunchOptions options;
     QList<QVariantMap> device;
     QThreadPool* parseQueue = nullptr;
     ParseOperation* parseOperation = nullptr;
+    CaptionTexts texts;
+    QPointer<QMessageBox> openFailure;
     QTimer* mytimer = nullptr;
     // Set when AddEarthquakesNotif arrives; before that the parse thread may still be writing
     // the caption dictionary, so it is not read.
     bool captionsComplete = false;
+    bool appeared = false;
     int counter = 0;
     int count = 0;
 };

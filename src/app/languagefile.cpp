@@ -18,8 +18,16 @@ QString LanguageResourceName(const QString& preferredLanguage) {
         {"it", "XML_it"},
         {"pl", "XML_pl"},
     }};
+    // The language part ends where a region, script, encoding or modifier begins: "de" of
+    // "de-AT" (a language tag) or of "de_DE.UTF-8" and "de_DE@euro" (POSIX locale names).
+    qsizetype end = 0;
+    while (end < preferredLanguage.size() &&
+           !QStringView(u"-_.@").contains(preferredLanguage.at(end))) {
+        ++end;
+    }
+    const QStringView language = QStringView(preferredLanguage).left(end);
     for (const auto& [code, resource] : kMapping) {
-        if (preferredLanguage == QLatin1String(code)) return QString::fromLatin1(resource);
+        if (language == QLatin1String(code)) return QString::fromLatin1(resource);
     }
     return QStringLiteral("XML_en");
 }

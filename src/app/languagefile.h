@@ -4,7 +4,8 @@
 #include <QStringList>
 
 // Resource name of the language file for the most preferred language, "XML_en" ... "XML_ru".
-// The code is compared exactly: "de" gives "XML_de", "de-DE" falls through to "XML_en".
+// Only the language part counts, as written: "de", "de-AT" and "de_DE.UTF-8" give "XML_de",
+// "pt-BR" gives "XML_pt"; a language without a file of its own gives "XML_en".
 QString LanguageResourceName(const QString& preferredLanguage);
 
 // The directories searched for the language files, in order: beside the program (the build

@@ -2,18 +2,21 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QTimer>
 
 #include "src/app/appdelegate.h"
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
+#include "src/app/storedevicesource.h"
 #include "ui_mainwindow.h"
 
-MainWindow::MainWindow(const LaunchOptions& options, QWidget* parent)
+MainWindow::MainWindow(const LaunchOptions& options, DeviceSource* source, QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::MainWindow>()),
+      storeSource(source ? nullptr : std::make_unique<StoreDeviceSource>()),
       arrayController(new DeviceTableModel(this)),
       delegate(new AppDelegate(this)),
-      windowController(new Controller(this)) {
+      windowController(new Controller(source ? *source : *storeSource, this)) {
     ui->setupUi(this);
 
     // The form binds the columns to row keys and gives their titles until captions arrive.
@@ -42,6 +45,15 @@ MainWindow::MainWindow(const LaunchOptions& options, QWidget* parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (painted) return;
+    painted = true;
+    // The window is painted before its children and the frame is flushed after them all: a zero
+    // timer started here runs once the whole first frame is on screen.
+    QTimer::singleShot(0, windowController, &Controller::windowDidAppear);
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();

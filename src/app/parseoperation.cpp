@@ -17,6 +17,8 @@ const CaptionDictionary* ParseOperation::currentParseBatchDic() const {
 void ParseOperation::run() {
     dictionary.clear();
     dictionaryCreated.store(true, std::memory_order_release);
+    depth = 0;
+    documentClosed = false;
 
     // Element names are compared as written, prefixes included.
     QXmlStreamReader reader(earthquakeData);
@@ -24,9 +26,11 @@ void ParseOperation::run() {
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
             case QXmlStreamReader::StartElement:
+                ++depth;
                 didStartElement(reader);
                 break;
             case QXmlStreamReader::EndElement:
+                --depth;
                 didEndElement(reader);
                 break;
             default:
@@ -43,6 +47,11 @@ void ParseOperation::run() {
         QMetaObject::invokeMethod(
             this, [this, code, message] { handleEarthquakesError(code, message); },
             Qt::QueuedConnection);
+    } else if (documentClosed) {
+        // Announced last, once nothing here writes the dictionary any more: posting the event
+        // orders every write above before the receiver's reads.
+        QMetaObject::invokeMethod(
+            this, [this] { emit AddEarthquakesNotif(); }, Qt::QueuedConnection);
     }
 }
 
@@ -76,10 +85,9 @@ void ParseOperation::didEndElement(const QXmlStreamReader& reader) {
         if (currentEarthquakeObject && !currentEarthquakeObject->KeyString().isNull()) {
             dictionary.insert(currentEarthquakeObject->KeyString(), currentEarthquakeObject);
         }
-    } else if (name == u"LanguageCFG") {
-        // Posting the event orders every write above before the receiver's reads.
-        QMetaObject::invokeMethod(
-            this, [this] { emit AddEarthquakesNotif(); }, Qt::QueuedConnection);
+    } else if (name == u"LanguageCFG" && depth == 0) {
+        // Only the document element completes the file; one nested deeper is just an element.
+        documentClosed = true;
     }
 }
 

@@ -33,7 +33,8 @@ public:
     const CaptionDictionary* currentParseBatchDic() const;
 
 signals:
-    // The end of the "LanguageCFG" document element was reached: the dictionary is complete.
+    // The whole file was read without error and its document element is "LanguageCFG": the
+    // dictionary is complete and the parse thread no longer touches it.
     void AddEarthquakesNotif();
     // The XML could not be read to its end; code is the reader's error kind.
     void EarthquakeErrorNotif(int code, const QString& message);
@@ -47,4 +48,8 @@ private:
     QSharedPointer<FontNode> currentEarthquakeObject;
     CaptionDictionary dictionary;
     std::atomic<bool> dictionaryCreated{false};
+    // Elements open around the reader's position, and whether the document element was a
+    // "LanguageCFG" that has closed; both belong to the parse thread.
+    int depth = 0;
+    bool documentClosed = false;
 };

@@ -126,3 +126,7 @@ void CDeviceListStore::ClearDeviceList() {
     list.clear();
     positionByIp.clear();
 }
+
+void CDeviceListStore::ExitSearch() {
+    ExitSearchLib();
+}

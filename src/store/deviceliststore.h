@@ -31,6 +31,8 @@ public:
 
     void CopyDeviceList(std::vector<deviceinfo>& destination);
     void ClearDeviceList();
+    // Stops the search library (ExitSearchLib), from the thread that started it.
+    void ExitSearch();
 
 private:
     CDeviceListStore() = default;

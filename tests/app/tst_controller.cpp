@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -9,16 +10,16 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cstdio>
 #include <cstring>
 
 #include "src/app/appdelegate.h"
+#include "src/app/captiontexts.h"
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
 #include "src/app/mainwindow.h"
-#include "src/store/deviceliststore.h"
 #include "tests/app/stderrcapture.h"
 #include "tests/app/windowfixture.h"
-#include "tests/support/sealednetwork.h"
 
 namespace {
 
@@ -79,7 +80,10 @@ private slots:
     void buttonsOpenTheSelectedDevice_data();
     void buttonsOpenTheSelectedDevice();
     void nothingOpensWithoutSelectionOrValidAddress();
+    void addressWithoutAProgramIsShownWithCopy_data();
+    void addressWithoutAProgramIsShownWithCopy();
     void fewCaptionsRaiseTheMessageBox();
+    void fileWithoutEntriesRaisesTheMessageBox();
     void sortingTheTableLogsAndSurvivesRebuilds();
     void closingTheWindowExitsWithStatusOne();
 
@@ -88,10 +92,6 @@ private:
 };
 
 void ControllerTest::init() {
-    // The window starts the search library, whose sockets may only open in a sealed network.
-    if (!nasfinder::test::NetworkSealed()) {
-        QSKIP(nasfinder::test::WhyNotSealed().c_str());
-    }
     catcher.urls.clear();
     QDesktopServices::setUrlHandler("http", &catcher, "open");
     QDesktopServices::setUrlHandler("smb", &catcher, "open");
@@ -113,8 +113,11 @@ void ControllerTest::startUpLogsAndAppliesTheLanguage() {
     const qsizetype current = lines.indexOf("current=de");
     QVERIFY2(current >= 0, qPrintable(lines.join('\n')));
     QVERIFY(lines.indexOf("fileToOpen = " + file) > current);
-    QCOMPARE(lines.count("KEY1=KEY"), 8);
+    // One line for each of the eight captions and the texts.
+    QCOMPARE(lines.count("KEY1=KEY"), 8 + CaptionTexts::keys().size());
     QCOMPARE(lines.count("application awakeFromNib........"), 1);
+    QCOMPARE(fixture.devices().inits, 1);
+    QCOMPARE(fixture.devices().searches, 1);
 
     QVERIFY(!ButtonsEnabled(fixture));
     QCOMPARE(fixture.label("countdownField").text(), QString());
@@ -170,9 +173,9 @@ void ControllerTest::countdownShowsTheNumberAloneWithoutCaptions() {
 
 void ControllerTest::tableIsRebuiltOnlyWhenTheCountChanges() {
     WindowFixture fixture;
-    ReportDevice("192.168.1.20", "alpha");
-    ReportDevice("192.168.1.21", "beta");
-    ReportDevice("192.168.1.22", "gamma", "KNS-440");
+    fixture.report("192.168.1.20", "alpha");
+    fixture.report("192.168.1.21", "beta");
+    fixture.report("192.168.1.22", "gamma", "KNS-440");
     StderrCapture console;
     fixture.tick();
     QCOMPARE(console.lines(), QStringList{"vListDevice.size() = 3"});
@@ -181,11 +184,11 @@ void ControllerTest::tableIsRebuiltOnlyWhenTheCountChanges() {
     QCOMPARE(fixture.controller().rows().size(), 3);
 
     // Same address, new name: the store overwrites, the table keeps what it built.
-    ReportDevice("192.168.1.21", "renamed");
+    fixture.report("192.168.1.21", "renamed");
     fixture.tick();
     QCOMPARE(Column(fixture.rows(), "HomeHost"), (QStringList{"alpha", "beta", "gamma"}));
 
-    ReportDevice("192.168.1.23", "delta");
+    fixture.report("192.168.1.23", "delta");
     fixture.tick();
     QCOMPARE(Column(fixture.rows(), "HomeHost"),
              (QStringList{"alpha", "renamed", "gamma", "delta"}));
@@ -194,22 +197,23 @@ void ControllerTest::tableIsRebuiltOnlyWhenTheCountChanges() {
 void ControllerTest::deviceAfterTheWindowWaitsForRefresh() {
     WindowFixture fixture;
     QVERIFY(fixture.waitForCaptions());
-    ReportDevice("192.168.1.20", "alpha");
+    fixture.report("192.168.1.20", "alpha");
     fixture.tick(12);
     QCOMPARE(fixture.rows().rowCount(), 1);
 
-    ReportDevice("192.168.1.30", "late");
+    fixture.report("192.168.1.30", "late");
     fixture.tick(3);
     QCOMPARE(Column(fixture.rows(), "HomeHost"), QStringList{"alpha"});
 
+    QCOMPARE(fixture.devices().searches, 1);
     fixture.controller().onRefreash();
     QCOMPARE(fixture.rows().rowCount(), 0);
     QVERIFY(!ButtonsEnabled(fixture));
-    std::vector<deviceinfo> stored;
-    CDeviceListStore::Instance().CopyDeviceList(stored);
-    QVERIFY(stored.empty());
+    QVERIFY(fixture.devices().list.empty());
+    QCOMPARE(fixture.devices().clears, 1);
+    QCOMPARE(fixture.devices().searches, 2);
 
-    ReportDevice("192.168.1.30", "late");
+    fixture.report("192.168.1.30", "late");
     fixture.tick();
     QCOMPARE(Column(fixture.rows(), "HomeHost"), QStringList{"late"});
     QCOMPARE(fixture.label("countdownField").text(), QStringLiteral("Search Time 10"));
@@ -235,24 +239,34 @@ void ControllerTest::refreshDuringTheWindowRestartsTheCountdown() {
 
 void ControllerTest::buttonsOpenTheSelectedDevice_data() {
     QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("ip");
     QTest::addColumn<QString>("url");
     QTest::newRow("Log In") << "loginbutton"
+                            << "192.168.1.20"
                             << "http://192.168.1.20";
     QTest::newRow("My storage") << "storagebutton"
+                                << "192.168.1.20"
                                 << "smb://192.168.1.20";
+    QTest::newRow("Log In, host name") << "loginbutton"
+                                       << "Office-NAS.lan"
+                                       << "http://office-nas.lan";
+    QTest::newRow("My storage, host name") << "storagebutton"
+                                           << "office-nas"
+                                           << "smb://office-nas";
 }
 
 void ControllerTest::buttonsOpenTheSelectedDevice() {
     QFETCH(QString, button);
+    QFETCH(QString, ip);
     QFETCH(QString, url);
     WindowFixture fixture;
-    ReportDevice("192.168.1.10", "alpha");
-    ReportDevice("192.168.1.20", "beta");
-    ReportDevice("192.168.1.30", "gamma");
+    fixture.report("192.168.1.10", "alpha");
+    fixture.report(qPrintable(ip), "beta");
+    fixture.report("192.168.1.30", "gamma");
     fixture.tick(12);
     QVERIFY(ButtonsEnabled(fixture));
 
-    fixture.table().selectRow(RowOfIp(fixture.rows(), "192.168.1.20"));
+    fixture.table().selectRow(RowOfIp(fixture.rows(), ip));
     fixture.button(qPrintable(button)).click();
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl(url)});
     QCOMPARE(catcher.urls.first().toString(), url);
@@ -260,9 +274,9 @@ void ControllerTest::buttonsOpenTheSelectedDevice() {
 
 void ControllerTest::nothingOpensWithoutSelectionOrValidAddress() {
     WindowFixture fixture;
-    ReportDevice("192.168.1.10", "alpha");
-    ReportDevice("10.0.0.1/admin", "path");
-    ReportDevice("user@10.0.0.2", "userinfo");
+    fixture.report("192.168.1.10", "alpha");
+    fixture.report("10.0.0.1/admin", "path");
+    fixture.report("user@10.0.0.2", "userinfo");
     fixture.tick(12);
 
     fixture.button("loginbutton").click();
@@ -277,11 +291,62 @@ void ControllerTest::nothingOpensWithoutSelectionOrValidAddress() {
         const QStringList lines = console.lines();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(0), QStringLiteral("not opening http: the device's address \"%1\" is "
-                                             "not an IPv4 address")
+                                             "neither an IPv4 address nor a host name")
                                   .arg(ip));
         QVERIFY(lines.at(1).startsWith("not opening smb:"));
     }
     QVERIFY(catcher.urls.isEmpty());
+}
+
+void ControllerTest::addressWithoutAProgramIsShownWithCopy_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("Log In, English")
+        << "en"
+        << "loginbutton"
+        << "http://192.168.1.20"
+        << "Could not open http://192.168.1.20"
+        << "No program on this desktop is set to open http addresses. Copy the address to open "
+           "it another way.";
+    QTest::newRow("My storage, German")
+        << "de"
+        << "storagebutton"
+        << "smb://192.168.1.20"
+        << "smb://192.168.1.20 konnte nicht ge\u00f6ffnet werden"
+        << "Auf diesem Desktop ist kein Programm zum \u00d6ffnen von smb-Adressen eingerichtet. "
+           "Kopieren Sie die Adresse, um sie auf anderem Weg zu \u00f6ffnen.";
+}
+
+// Offscreen, openUrl fails for a scheme that has no handler set: as on a desktop without one.
+void ControllerTest::addressWithoutAProgramIsShownWithCopy() {
+    QFETCH(QString, language);
+    QFETCH(QString, button);
+    QFETCH(QString, address);
+    QFETCH(QString, text);
+    QFETCH(QString, why);
+    QDesktopServices::unsetUrlHandler("http");
+    QDesktopServices::unsetUrlHandler("smb");
+    WindowFixture fixture(language);
+    fixture.report("192.168.1.20", "alpha");
+    fixture.tick(12);
+    fixture.table().selectRow(0);
+    fixture.button(qPrintable(button)).click();
+    fixture.button(qPrintable(button)).click();
+
+    const QList<QMessageBox*> boxes = VisibleMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QMessageBox& box = *boxes.first();
+    QCOMPARE(box.objectName(), QStringLiteral("openFailureMessage"));
+    QVERIFY(!box.isModal());
+    QCOMPARE(box.text(), text);
+    QCOMPARE(box.informativeText(), why);
+
+    QGuiApplication::clipboard()->clear();
+    box.findChild<QPushButton*>("copyAddressButton")->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), address);
 }
 
 void ControllerTest::fewCaptionsRaiseTheMessageBox() {
@@ -316,10 +381,25 @@ void ControllerTest::fewCaptionsRaiseTheMessageBox() {
     QCOMPARE(fixture.label("countdownField").text(), QStringLiteral("Left: 10"));
 }
 
+void ControllerTest::fileWithoutEntriesRaisesTheMessageBox() {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("XML_en.xml"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\"?><LanguageCFG/>");
+    file.close();
+
+    WindowFixture fixture("en", {dir.path()});
+    QVERIFY(fixture.waitForCaptions());
+    const QList<QMessageBox*> boxes = VisibleMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first()->text(), QStringLiteral("aaa"));
+    QCOMPARE(fixture.button("loginbutton").text(), QStringLiteral("Log In"));
+}
+
 void ControllerTest::sortingTheTableLogsAndSurvivesRebuilds() {
     WindowFixture fixture;
-    ReportDevice("192.168.1.10", "beta");
-    ReportDevice("192.168.1.20", "alpha");
+    fixture.report("192.168.1.10", "beta");
+    fixture.report("192.168.1.20", "alpha");
     fixture.tick();
     fixture.table().selectRow(RowOfIp(fixture.rows(), "192.168.1.10"));
 
@@ -331,7 +411,7 @@ void ControllerTest::sortingTheTableLogsAndSurvivesRebuilds() {
     QCOMPARE(selected.size(), 1);
     QCOMPARE(fixture.rows().rowAt(selected.first().row()).value("HomeHost"), QVariant("beta"));
 
-    ReportDevice("192.168.1.5", "aardvark");
+    fixture.report("192.168.1.5", "aardvark");
     fixture.tick();
     QCOMPARE(Column(fixture.rows(), "HomeHost"), (QStringList{"aardvark", "alpha", "beta"}));
 }
@@ -347,26 +427,30 @@ void ControllerTest::closingTheWindowExitsWithStatusOne() {
     QVERIFY2(awake >= 0, qPrintable(lines.join('\n')));
     QVERIFY(lines.indexOf("applicationDidFinishLaunching........") > awake);
     QCOMPARE(lines.count("applicationDidFinishLaunching........"), 1);
+    QVERIFY2(lines.contains("exec returned 1; search stopped 1 time(s); timer stopped"),
+             qPrintable(lines.join('\n')));
 }
 
-// Starts the window as the program does, then closes it as soon as the event loop runs: the
-// process must end there with status 1 and never come back to return 0.
+// Starts the window as the program does and closes it as soon as the event loop runs: exec()
+// must return 1 with the search and the countdown stopped, and main returns that status.
 int RunCloseWindowChild(int argc, char** argv) {
     QApplication application(argc, argv);
     LaunchOptions options;
     options.appleLanguages = QStringList{"en"};
     options.resourceDirs = QStringList{NASFINDER_SOURCE_RESOURCES};
-    MainWindow window(options);
+    FakeDeviceSource devices;
+    MainWindow window(options, &devices);
     window.show();
     QTimer::singleShot(0, window.appDelegate(), &AppDelegate::applicationDidFinishLaunching);
     QTimer::singleShot(100, &window, &QWidget::close);
-    QApplication::exec();
-    return 0;
+    const int status = QApplication::exec();
+    std::fprintf(stderr, "exec returned %d; search stopped %d time(s); timer %s\n", status,
+                 devices.exits,
+                 window.controller()->searchTimer()->isActive() ? "running" : "stopped");
+    return status;
 }
 
 int main(int argc, char** argv) {
-    // First, while the process has one thread: every socket of the window stays in here.
-    nasfinder::test::SealNetwork();
     if (argc > 1 && std::strcmp(argv[1], kCloseWindowChild) == 0) {
         return RunCloseWindowChild(argc, argv);
     }

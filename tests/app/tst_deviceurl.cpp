@@ -7,6 +7,8 @@ class DeviceUrlTest : public QObject {
 private slots:
     void deviceUrl_data();
     void deviceUrl();
+    void hostNameRule_data();
+    void hostNameRule();
 };
 
 void DeviceUrlTest::deviceUrl_data() {
@@ -26,6 +28,16 @@ void DeviceUrlTest::deviceUrl_data() {
     QTest::newRow("loopback") << "127.0.0.1"
                               << "http://127.0.0.1"
                               << "smb://127.0.0.1";
+    // Host names become the host too; URLs write them in lower case.
+    QTest::newRow("host name") << "office-nas"
+                               << "http://office-nas"
+                               << "smb://office-nas";
+    QTest::newRow("dotted host name") << "Backup.Lan"
+                                      << "http://backup.lan"
+                                      << "smb://backup.lan";
+    QTest::newRow("other domain") << "evil.example"
+                                  << "http://evil.example"
+                                  << "smb://evil.example";
 
     // Everything a hostile or broken device could send instead of an address.
     const char* const rejected[] = {
@@ -48,7 +60,6 @@ void DeviceUrlTest::deviceUrl_data() {
         "user:pw@192.168.1.20",
         "192.168.1.20#frag",
         "192.168.1.20?x=1",
-        "evil.example",
         "javascript:alert(1)",
         "file:///etc/passwd",
         "::1",
@@ -68,7 +79,6 @@ void DeviceUrlTest::deviceUrl() {
     QFETCH(QString, http);
     QFETCH(QString, smb);
 
-    QCOMPARE(IsDottedIPv4(ip), !http.isEmpty());
     const QUrl web = DeviceUrl("http", ip);
     const QUrl share = DeviceUrl("smb", ip);
     QCOMPARE(web.isValid(), !http.isEmpty());
@@ -76,9 +86,42 @@ void DeviceUrlTest::deviceUrl() {
     if (!http.isEmpty()) {
         QCOMPARE(web.toString(), http);
         QCOMPARE(share.toString(), smb);
-        QCOMPARE(web.host(), ip);
+        QCOMPARE(web.host(), ip.toLower());
         QVERIFY(web.path().isEmpty() && web.userInfo().isEmpty() && web.port() == -1);
     }
+}
+
+void DeviceUrlTest::hostNameRule_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("accepted");
+
+    const QString label63(63, u'a');
+    // Four labels of 63 and three dots make 255: one shorter label brings the name to 253.
+    const QString longest = QStringList{label63, label63, label63, QString(61, u'b')}.join('.');
+    const QStringList accepted{
+        "nas",  "nas-1",         "office-nas.local", "NAS-1.Example.COM",     "3com",
+        "a",    "192.168.1.nas", "nas.0xg",          "xn--bcher-kva.example", label63,
+        longest};
+    const QStringList refused{
+        "", "-nas", "nas-", "nas.-lan", "nas..local", ".nas", "nas.", label63 + 'a', longest + 'b',
+        "nas_1", "nas 1", "nas/admin", "nas:8080", "user@nas", "nas?x=1", "nas#top", "nas%2e",
+        "nas\n", QString::fromUtf8("b\xc3\xbcro"), QString(QChar(0xff4e)),
+        // A number as the last label reads as an IPv4 address.
+        "12345", "192.168.1", "192.168.1.256", "192.168.01.20", "nas.0x", "nas.0x1F", "1.2.3.0x7f"};
+    for (const bool accept : {true, false}) {
+        for (const QString& name : accept ? accepted : refused) {
+            const QString shown = name.size() > 20 ? QStringLiteral("%1 letters").arg(name.size())
+                                                   : name.toUtf8().toPercentEncoding();
+            QTest::newRow(qPrintable((accept ? "accepts " : "refuses ") + shown)) << name << accept;
+        }
+    }
+}
+
+void DeviceUrlTest::hostNameRule() {
+    QFETCH(QString, name);
+    QFETCH(bool, accepted);
+    QCOMPARE(IsDnsHostName(name), accepted);
+    QCOMPARE(DeviceUrl("http", name).isValid(), accepted);
 }
 
 QTEST_APPLESS_MAIN(DeviceUrlTest)

@@ -1,19 +1,27 @@
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
-#include <QLocale>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtTest>
 
+#include <cstdio>
+#include <cstring>
+
 #include "src/app/captionfont.h"
+#include "src/app/captiontexts.h"
 #include "src/app/languagefile.h"
 #include "src/app/launchoptions.h"
 #include "src/app/parseoperation.h"
 
 namespace {
+
+constexpr const char* kLaunchOptionsChild = "--launch-options-child";
 
 const QStringList kCaptionKeys{"List1",   "List2",      "List3",       "Log In",
                                "Refresh", "My storage", "Device List", "Search Time"};
@@ -41,10 +49,13 @@ class LanguageFilesTest : public QObject {
 private slots:
     void languageChoice_data();
     void languageChoice();
-    void languageArgumentOverridesTheDesktop();
+    void languageFromTheDesktopOrTheArgument_data();
+    void languageFromTheDesktopOrTheArgument();
     void pathForResourceTakesTheFirstDirectoryHoldingTheFile();
     void shippedFiles_data();
     void shippedFiles();
+    void captionText_data();
+    void captionText();
     void readFontSize_data();
     void readFontSize();
     void captionFontKeepsWhatTheEntryLeavesOut();
@@ -57,9 +68,17 @@ void LanguageFilesTest::languageChoice_data() {
     for (const QString& code : own) {
         QTest::newRow(qPrintable(code)) << code << "XML_" + code;
     }
-    // Only the bare codes match: a region or script part falls through to English.
-    for (const char* other : {"en", "de-DE", "pt-BR", "zh-Hans", "DE", "ja", ""}) {
-        QTest::newRow(*other ? other : "empty") << QString(other) << "XML_en";
+    // The language part decides, whatever region, script, encoding or modifier follows it.
+    const char* const rows[][2] = {
+        {"de-DE", "XML_de"},      {"de_DE.UTF-8", "XML_de"}, {"de-AT", "XML_de"},
+        {"de_DE@euro", "XML_de"}, {"pt-BR", "XML_pt"},       {"pt_PT.UTF-8", "XML_pt"},
+        {"ru-Cyrl-RU", "XML_ru"}, {"de-", "XML_de"},         {"en", "XML_en"},
+        {"en-US", "XML_en"},      {"zh-Hans", "XML_en"},     {"ja_JP.UTF-8", "XML_en"},
+        {"C", "XML_en"},          {"deu", "XML_en"},         {"d", "XML_en"},
+        {"-de", "XML_en"},        {"DE", "XML_en"},          {"", "XML_en"},
+    };
+    for (const auto& [preferred, resource] : rows) {
+        QTest::newRow(*preferred ? preferred : "empty") << QString(preferred) << QString(resource);
     }
 }
 
@@ -69,13 +88,50 @@ void LanguageFilesTest::languageChoice() {
     QCOMPARE(LanguageResourceName(preferred), resource);
 }
 
-void LanguageFilesTest::languageArgumentOverridesTheDesktop() {
-    const LaunchOptions chosen = ParseLaunchOptions({"nasfinder", "--language", "ru"});
-    QCOMPARE(chosen.appleLanguages, QStringList{"ru"});
-    const LaunchOptions desktop = ParseLaunchOptions({"nasfinder"});
-    QCOMPARE(desktop.appleLanguages, QLocale::system().uiLanguages());
+void LanguageFilesTest::languageFromTheDesktopOrTheArgument_data() {
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("current");  // element 0, as the console line shows it
+    QTest::addColumn<QString>("resource");
+
+    QTest::newRow("LANG with region and encoding")
+        << QStringList{"LANG=de_DE.UTF-8"} << QStringList{} << "de-DE"
+        << "XML_de";
+    QTest::newRow("LANGUAGE before LANG")
+        << QStringList{"LANGUAGE=pt_BR:en", "LANG=de_DE.UTF-8"} << QStringList{} << "pt-BR"
+        << "XML_pt";
+    QTest::newRow("--language over the desktop")
+        << QStringList{"LANGUAGE=pt_BR", "LANG=de_DE.UTF-8"} << QStringList{"--language", "ru"}
+        << "ru"
+        << "XML_ru";
+}
+
+// The child reads its options as nasfinder does, in an environment of the row's making: the
+// desktop's language list is read once per process, so each row needs a process of its own.
+void LanguageFilesTest::languageFromTheDesktopOrTheArgument() {
+    QFETCH(QStringList, environment);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, current);
+    QFETCH(QString, resource);
+
+    QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        childEnvironment.remove(name);
+    }
+    for (const QString& setting : environment) {
+        childEnvironment.insert(setting.section('=', 0, 0), setting.section('=', 1));
+    }
+    QProcess child;
+    child.setProcessEnvironment(childEnvironment);
+    child.start(QCoreApplication::applicationFilePath(),
+                QStringList{kLaunchOptionsChild} + arguments);
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(), current + ' ' + resource);
+
     // The build tree's program finds its files beside itself first.
-    QCOMPARE(desktop.resourceDirs.value(0), QCoreApplication::applicationDirPath());
+    QCOMPARE(ParseLaunchOptions({"nasfinder"}).resourceDirs.value(0),
+             QCoreApplication::applicationDirPath());
 }
 
 void LanguageFilesTest::pathForResourceTakesTheFirstDirectoryHoldingTheFile() {
@@ -108,7 +164,7 @@ void LanguageFilesTest::shippedFiles() {
     QCOMPARE(completions, 1);
     QStringList keys = captions.keys();
     keys.sort();
-    QStringList expected = kCaptionKeys;
+    QStringList expected = kCaptionKeys + CaptionTexts::keys();
     expected.sort();
     QCOMPARE(keys, expected);
 
@@ -133,6 +189,76 @@ void LanguageFilesTest::shippedFiles() {
                      qPrintable(QStringLiteral("%1: U+%2").arg(key).arg(character, 4, 16)));
         }
     }
+
+    // The texts: translated, with the English placeholders; the English file says what the
+    // program says before the parse completes.
+    static const QRegularExpression kPlaceholder(QStringLiteral("\\{[a-z]+\\}"));
+    const auto placeholders = [](const QString& text) {
+        QStringList found;
+        for (const QRegularExpressionMatch& match : kPlaceholder.globalMatch(text)) {
+            found << match.captured();
+        }
+        found.sort();
+        return found;
+    };
+    CaptionTexts texts;
+    texts.setDictionary(&captions);
+    for (const QString& key : CaptionTexts::keys()) {
+        const QString builtIn = CaptionTexts().text(qPrintable(key));
+        const QString shipped = texts.text(qPrintable(key));
+        QVERIFY2(!shipped.trimmed().isEmpty(), qPrintable(key));
+        QCOMPARE(placeholders(shipped), placeholders(builtIn));
+        if (code == "en") {
+            QCOMPARE(shipped, builtIn);
+        } else {
+            QVERIFY2(shipped != builtIn, qPrintable(key + " is not translated"));
+        }
+    }
+}
+
+void LanguageFilesTest::captionText_data() {
+    QTest::addColumn<CaptionTexts::Values>("file");  // null: no completed parse
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<CaptionTexts::Values>("values");
+    QTest::addColumn<QString>("text");
+
+    const CaptionTexts::Values none;
+    const CaptionTexts::Values address{{"address", "smb://nas"}};
+    QTest::newRow("English before the parse")
+        << none << "Open Failed" << address << "Could not open smb://nas";
+    QTest::newRow("the file's entry") << CaptionTexts::Values{{"Open Failed", "{address}: Fehler"}}
+                                      << "Open Failed" << address << "smb://nas: Fehler";
+    QTest::newRow("key missing from the file")
+        << CaptionTexts::Values{{"Close", "Zu"}} << "Open Failed" << address
+        << "Could not open smb://nas";
+    QTest::newRow("entry without a String")
+        << CaptionTexts::Values{{"Close", QString()}} << "Close" << none << "Close";
+    QTest::newRow("a value's braces stay")
+        << CaptionTexts::Values{{"Close", "{address} {scheme} {address}"}} << "Close"
+        << CaptionTexts::Values{{"address", "{scheme}"}, {"scheme", "smb"}}
+        << "{scheme} smb {scheme}";
+    QTest::newRow("placeholder without a value stays")
+        << none << "Countdown" << address << "Seconds left in the search: {seconds}";
+    QTest::newRow("unclosed brace") << CaptionTexts::Values{{"Close", "a {b"}} << "Close"
+                                    << CaptionTexts::Values{{"b", "x"}} << "a {b";
+}
+
+void LanguageFilesTest::captionText() {
+    QFETCH(CaptionTexts::Values, file);
+    QFETCH(QString, key);
+    QFETCH(CaptionTexts::Values, values);
+    QFETCH(QString, text);
+
+    CaptionDictionary dictionary;
+    for (auto entry = file.cbegin(); entry != file.cend(); ++entry) {
+        auto node = QSharedPointer<FontNode>::create();
+        node->setKeyString(entry.key());
+        node->setString(entry.value());
+        dictionary.insert(entry.key(), node);
+    }
+    CaptionTexts texts;
+    if (!file.isEmpty()) texts.setDictionary(&dictionary);
+    QCOMPARE(texts.text(qPrintable(key), values), text);
 }
 
 void LanguageFilesTest::readFontSize_data() {
@@ -173,5 +299,22 @@ void LanguageFilesTest::captionFontKeepsWhatTheEntryLeavesOut() {
     QCOMPARE(CaptionFont(bare, current).pointSizeF(), 10.0);
 }
 
-QTEST_MAIN(LanguageFilesTest)
+// Prints element 0 of the preferred languages and the file it picks, for the arguments given.
+int RunLaunchOptionsChild(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const LaunchOptions options =
+        ParseLaunchOptions(QStringList{"nasfinder"} + QCoreApplication::arguments().mid(2));
+    const QString current = options.appleLanguages.value(0);
+    std::printf("%s %s\n", qPrintable(current), qPrintable(LanguageResourceName(current)));
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], kLaunchOptionsChild) == 0) {
+        return RunLaunchOptionsChild(argc, argv);
+    }
+    QApplication application(argc, argv);
+    LanguageFilesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_languagefiles.moc"

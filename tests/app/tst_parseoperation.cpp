@@ -112,7 +112,21 @@ void ParseOperationTest::parse_data() {
         << QStringList{} << 0 << notWellFormed << 1;
     QTest::newRow("junk after the document element")
         << "<LanguageCFG>" + Node("A", "a") + "</LanguageCFG><LanguageCFG/>" << QStringList{"A"}
-        << 1 << notWellFormed << 1;
+        << 0 << notWellFormed << 1;
+    // Only the document element's end completes the file, and only after the last entry.
+    QTest::newRow("nested LanguageCFG before the entries")
+        << "<LanguageCFG><LanguageCFG/>" + Node("A", "a") + Node("B", "b") + "</LanguageCFG>"
+        << QStringList{"A", "B"} << 1 << none << 2;
+    QTest::newRow("nested LanguageCFG after the entries")
+        << "<LanguageCFG>" + Node("A", "a") + "<LanguageCFG></LanguageCFG></LanguageCFG>"
+        << QStringList{"A"} << 1 << none << 1;
+    QTest::newRow("LanguageCFG inside another document element")
+        << "<Captions><LanguageCFG/>" + Node("A", "a") + "</Captions>" << QStringList{"A"} << 0
+        << none << 1;
+    QTest::newRow("truncated after a nested LanguageCFG")
+        << "<LanguageCFG><LanguageCFG/>" + Node("A", "a") << QStringList{"A"} << 0 << prematureEnd
+        << 1;
+    QTest::newRow("no entries") << QByteArray("<LanguageCFG/>") << QStringList{} << 1 << none << 0;
     QTest::newRow("empty file") << QByteArray() << QStringList{} << 0 << prematureEnd << 0;
 }
 

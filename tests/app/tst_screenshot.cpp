@@ -6,7 +6,6 @@
 
 #include "src/app/devicetablemodel.h"
 #include "tests/app/windowfixture.h"
-#include "tests/support/sealednetwork.h"
 
 // Renders the window with three devices half-way through a search, the way the README shows it,
 // and checks what a user would see first: the window colour, the rows, the countdown.
@@ -17,13 +16,11 @@ private slots:
 };
 
 void ScreenshotTest::windowWithThreeDevices() {
-    if (!nasfinder::test::NetworkSealed()) QSKIP(nasfinder::test::WhyNotSealed().c_str());
-
     WindowFixture fixture("en");
     QVERIFY(fixture.waitForCaptions());
-    ReportDevice("192.168.1.20", "office-nas", "KNS-220");
-    ReportDevice("192.168.1.34", "media-store", "KNS-440");
-    ReportDevice("192.168.1.51", "backup", "KNS-120");
+    fixture.report("192.168.1.20", "office-nas", "KNS-220");
+    fixture.report("192.168.1.34", "media-store", "KNS-440");
+    fixture.report("192.168.1.51", "backup", "KNS-120");
     fixture.tick(4);
     fixture.table().selectRow(1);
     fixture.window().resize(640, 400);
@@ -49,11 +46,6 @@ void ScreenshotTest::windowWithThreeDevices() {
     qInfo("screenshot: %s", qPrintable(path));
 }
 
-int main(int argc, char** argv) {
-    nasfinder::test::SealNetwork();
-    QApplication application(argc, argv);
-    ScreenshotTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(ScreenshotTest)
 
 #include "tst_screenshot.moc"

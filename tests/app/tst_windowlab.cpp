@@ -7,6 +7,7 @@
 
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
+#include "src/app/launchoptions.h"
 #include "src/app/mainwindow.h"
 
 // Receives the URLs the window hands to the desktop.
@@ -18,8 +19,9 @@ public slots:
     void open(const QUrl& url) { urls << url; }
 };
 
-// The window against simulated boxes in a namespace lab, on its own timer: run by
-// window_lab.sh, which builds the lab and names the boxes' addresses in NASFINDER_LAB_BOXES.
+// The window against simulated boxes in a namespace lab, on its own timer, started as on a German
+// desktop: run by window_lab.sh, which builds the lab, sets LANG=de_DE.UTF-8 without LANGUAGE and
+// names the boxes' addresses in NASFINDER_LAB_BOXES.
 class WindowLabTest : public QObject {
     Q_OBJECT
 private slots:
@@ -34,9 +36,10 @@ void WindowLabTest::boxesAppearRefreshFindsThemAndButtonsOpenThem() {
     LabUrlCatcher catcher;
     QDesktopServices::setUrlHandler("http", &catcher, "open");
     QDesktopServices::setUrlHandler("smb", &catcher, "open");
-    LaunchOptions options;
-    options.appleLanguages = QStringList{"en"};
+    // The language comes from the environment, as nasfinder takes it; the files from the tree.
+    LaunchOptions options = ParseLaunchOptions({"nasfinder"});
     options.resourceDirs = QStringList{NASFINDER_SOURCE_RESOURCES};
+    QCOMPARE(options.appleLanguages.value(0), QStringLiteral("de-DE"));
     MainWindow window(options);
     window.show();
     DeviceTableModel& rows = *window.controller()->array_controller();
@@ -53,10 +56,19 @@ void WindowLabTest::boxesAppearRefreshFindsThemAndButtonsOpenThem() {
         return values;
     };
 
+    // German captions, from the language part of de_DE.UTF-8.
+    QTRY_VERIFY(window.controller()->captionsApplied());
+    QCOMPARE(login.text(), QStringLiteral("Anmelden"));
+    QCOMPARE(storage.text(), QStringLiteral("Mein Speicher"));
+    QCOMPARE(refresh.text(), QStringLiteral("Aktualisieren"));
+    QCOMPARE(window.findChild<QLabel*>("deviceListField")->text(),
+             QStringLiteral("Ger\u00e4teliste"));
+    QCOMPARE(rows.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Hostname"));
+
     // The boxes show up while the countdown still runs.
     QTRY_COMPARE_WITH_TIMEOUT(rows.rowCount(), boxes.size(), 9000);
     QVERIFY(!login.isEnabled());
-    QVERIFY(countdown.text().startsWith("Search Time "));
+    QVERIFY(countdown.text().startsWith("Suchzeit "));
     QCOMPARE(column("IP"), boxes);
     QCOMPARE(column("HomeHost"), (QStringList{"nas-1", "nas-2", "nas-3"}));
     QCOMPARE(column("DeviceType"), (QStringList{"NS200", "NS200", "NS200"}));

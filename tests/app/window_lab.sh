@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The window end to end: three simulated boxes on a namespace LAN (scripts/lab) appear during
-# the countdown, Refresh finds them again, and both buttons open the selected box. The lab is
+# The window end to end: started with LANG=de_DE.UTF-8, it shows German captions; three simulated
+# boxes on a namespace LAN (scripts/lab) appear during the countdown, Refresh finds them again,
+# and both buttons open the selected box. The lab is
 # made inside a throw-away network namespace and removed on every way out. Without root or
 # namespaces the test is skipped (77); it never runs on the host network.
 # Usage: window_lab.sh TST_WINDOWLAB NAS_SIM
@@ -35,7 +36,9 @@ for n in 1 2 3; do
 done
 lab_start_sim "$lab" lan1 "$work/sim.log" "$sim" "${sim_args[@]}" || exit 1
 
-lab_exec "$lab" host env QT_QPA_PLATFORM=offscreen NASFINDER_LAB_BOXES="${boxes[*]}" \
+# As a German desktop starts it: a region and an encoding in LANG, and no LANGUAGE list.
+lab_exec "$lab" host env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=de_DE.UTF-8 \
+    QT_QPA_PLATFORM=offscreen NASFINDER_LAB_BOXES="${boxes[*]}" \
     "$windowtest" >"$work/window.txt" 2>&1
 status=$?
 if [ "$status" -ne 0 ]; then

@@ -1,30 +1,25 @@
 #include "tests/app/windowfixture.h"
 
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
-#include "search/deviceinfo.h"
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
-#include "src/store/deviceliststore.h"
 
 WindowFixture::WindowFixture(const QString& language, const QStringList& resourceDirs) {
-    CDeviceListStore::Instance().ClearDeviceList();
     LaunchOptions options;
     options.appleLanguages = QStringList{language};
     options.resourceDirs = resourceDirs.isEmpty()
                                ? QStringList{QStringLiteral(NASFINDER_SOURCE_RESOURCES)}
                                : resourceDirs;
-    mainWindow = std::make_unique<MainWindow>(options);
+    mainWindow = std::make_unique<MainWindow>(options, &source);
     controller().searchTimer()->stop();
     // The parse thread writes console lines too; tests that read the console start after it.
     if (controller().languageParse()) waitForCaptions();
 }
 
-WindowFixture::~WindowFixture() {
-    mainWindow.reset();
-    CDeviceListStore::Instance().ClearDeviceList();
-}
+WindowFixture::~WindowFixture() = default;
 
 Controller& WindowFixture::controller() {
     return *mainWindow->controller();
@@ -46,6 +41,10 @@ QLabel& WindowFixture::label(const char* objectName) {
     return *mainWindow->findChild<QLabel*>(objectName);
 }
 
+void WindowFixture::report(const char* ip, const char* host, const char* product) {
+    source.report(ip, host, product);
+}
+
 bool WindowFixture::waitForCaptions() {
     return QTest::qWaitFor([this] { return controller().captionsApplied(); }, 5000);
 }
@@ -54,13 +53,9 @@ void WindowFixture::tick(int times) {
     for (int i = 0; i < times; ++i) controller().getDeviceList();
 }
 
-void ReportDevice(const char* ip, const char* host, const char* product, const char* id) {
-    deviceinfo record;
-    CopyDeviceField(record.id, id ? id : ip);
-    CopyDeviceField(record.ip, ip);
-    CopyDeviceField(record.host, host);
-    CopyDeviceField(record.product, product);
-    CopyDeviceField(record.factory, "KORVANT");
-    record.type = 1;
-    CDeviceListStore::OnSearchResult(&record, 1900);
+bool WindowFixture::showAndActivate() {
+    mainWindow->show();
+    QApplication::setActiveWindow(mainWindow.get());
+    return QTest::qWaitForWindowActive(mainWindow.get()) &&
+           QTest::qWaitFor([this] { return controller().windowAppeared(); }, 5000);
 }

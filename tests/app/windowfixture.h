@@ -9,11 +9,12 @@
 #include <memory>
 
 #include "src/app/mainwindow.h"
+#include "tests/app/fakedevicesource.h"
 
 class Controller;
 class DeviceTableModel;
 
-// The real window, started inside the test's own network namespace, with its one-second timer
+// The real window over a fake device source, so it opens no socket, with its one-second timer
 // stopped so that a test drives the ticks itself. When a language file is found, construction
 // returns once its captions have been applied.
 class WindowFixture {
@@ -30,15 +31,17 @@ public:
     QTableView& table();
     QPushButton& button(const char* objectName);
     QLabel& label(const char* objectName);
+    FakeDeviceSource& devices() { return source; }
 
+    // Adds a device to the fake source's list, as a search report would.
+    void report(const char* ip, const char* host, const char* product = "KNS-220");
     // Waits for the captions of the language file to be applied.
     bool waitForCaptions();
     void tick(int times = 1);
+    // Shows and activates the window, and waits for what loads after its first paint.
+    bool showAndActivate();
 
 private:
+    FakeDeviceSource source;
     std::unique_ptr<MainWindow> mainWindow;
 };
-
-// Adds a device to the device list store through the library's callback, as a worker would.
-void ReportDevice(const char* ip, const char* host, const char* product = "KNS-220",
-                  const char* id = nullptr);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <vector>
+
+#include "search/deviceinfo.h"
+
+// Where the window's devices come from: starts, repeats and stops the search, and holds the list
+// the search fills. The controller calls it from the main thread only; what fills the list
+// behind it may run on other threads.
+class DeviceSource {
+public:
+    virtual ~DeviceSource() = default;
+
+    // Starts searching, once, at start-up.
+    virtual void InitSearch() = 0;
+    // Sends one search with the default request.
+    virtual void SendSearch() = 0;
+    virtual void CopyDeviceList(std::vector<deviceinfo>& destination) = 0;
+    virtual void ClearDeviceList() = 0;
+    // Stops the search; nothing is added to the list once it has returned.
+    virtual void ExitSearch() = 0;
+};

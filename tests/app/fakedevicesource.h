@@ -1,0 +1,23 @@
+#pragma once
+
+#include "src/app/devicesource.h"
+
+// A device source without a network, so that the window's tests run as any user: the test
+// reports devices into its list and reads back what the controller asked of it. Main thread.
+class FakeDeviceSource : public DeviceSource {
+public:
+    void InitSearch() override { ++inits; }
+    void SendSearch() override { ++searches; }
+    void CopyDeviceList(std::vector<deviceinfo>& destination) override { destination = list; }
+    void ClearDeviceList() override;
+    void ExitSearch() override { ++exits; }
+
+    // Adds a device, or overwrites the entry with the same address as the store does.
+    void report(const char* ip, const char* host, const char* product = "KNS-220");
+
+    std::vector<deviceinfo> list;
+    int inits = 0;
+    int searches = 0;
+    int clears = 0;
+    int exits = 0;
+};
