@@ -16,6 +16,10 @@ enum class SearchWorkerState {
     Stopped,    // the receive loop ended on an error; nothing is received any more
 };
 
+// "broadcast", "ssdp", "interface"; "listening", "failed", "stopped": as reports print them.
+const char* SearchWorkerRoleName(SearchWorkerRole role);
+const char* SearchWorkerStateName(SearchWorkerState state);
+
 // One running worker. Counters cover the time since the last search (SendMessage).
 struct SearchWorkerHealth {
     SearchWorkerRole role = SearchWorkerRole::Broadcast;

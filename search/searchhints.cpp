@@ -12,44 +12,36 @@
 
 namespace {
 
-// The English wording of every hint; the window's language files carry the same patterns,
-// keyed by code and variant.
-struct Wording {
-    const char* code;
-    const char* variant;
-    const char* summary;
-    const char* text;
-};
-
-constexpr Wording kWordings[] = {
-    {"no-ipv4-interface", "", "No network connection",
+// The English wording of every hint; the window's language files carry the same patterns.
+const std::vector<SearchHintWording> kWordings = {
+    {"no-ipv4-interface", "No network connection",
      "This computer has no network interface with an IPv4 address, so the search cannot reach "
      "any box. Connect the network cable or join a Wi-Fi network, then search again."},
-    {"broadcast-port-denied", "", "Broadcast search not allowed",
+    {"broadcast-port-denied", "Broadcast search not allowed",
      "The broadcast search could not start: this program may not use UDP port {port} ({error}). "
      "The SSDP search still runs. To allow the broadcast search, run once: {command}"},
-    {"port-in-use", "1900", "Port 1900 is in use",
+    {"port-in-use 1900", "Port {port} is in use",
      "{program} (process {pid}) holds UDP port 1900, so the boxes' announcements do not reach "
      "this program; boxes that answer a search are still found. Close {program} or stop its "
      "discovery service, then search again."},
-    {"port-in-use", "1900 unknown", "Port 1900 is in use",
+    {"port-in-use 1900 unknown", "Port {port} is in use",
      "Another program holds UDP port 1900, so the boxes' announcements do not reach this "
      "program; boxes that answer a search are still found. Close that program ({command} names "
      "it), then search again."},
-    {"port-in-use", "67", "Port 67 is in use",
+    {"port-in-use 67", "Port {port} is in use",
      "{program} (process {pid}) holds UDP port 67, so the answers to the broadcast search do not "
      "arrive; the SSDP search still runs. Close {program}, then search again."},
-    {"port-in-use", "67 unknown", "Port 67 is in use",
+    {"port-in-use 67 unknown", "Port {port} is in use",
      "Another program holds UDP port 67, so the answers to the broadcast search do not arrive; "
      "the SSDP search still runs. Close that program ({command} names it), then search again."},
-    {"answers-blocked", "", "Answers are blocked",
+    {"answers-blocked", "Answers are blocked",
      "Boxes announce themselves on the network, but no search got a single answer: the answers "
      "are dropped on their way in, most likely by a firewall. Allow incoming UDP on ports "
      "{ports} on this computer, then search again."},
-    {"send-failed", "", "Searches could not be sent",
+    {"send-failed", "Searches could not be sent",
      "The search could not be sent from port {port}: {error}. Check that the network "
      "connection works and that no firewall blocks outgoing UDP, then search again."},
-    {"nothing-heard", "", "No box answered",
+    {"nothing-heard", "No box answered",
      "The search went out and nothing answered or announced itself. Check that the box is "
      "switched on and connected to the same network as this computer (its lights, or your "
      "router's list of devices), then search again."},
@@ -68,12 +60,14 @@ SearchHint MakeHint(const std::string& code, const std::string& variant,
     hint.code = code;
     hint.variant = variant;
     hint.facts = std::move(facts);
-    for (const Wording& wording : kWordings) {
-        if (code == wording.code && variant == wording.variant) {
-            hint.summary = wording.summary;
-            hint.text = FillHintPattern(wording.text, hint.facts);
+    for (const SearchHintWording& wording : kWordings) {
+        if (hint.WordingKey() == wording.key) {
+            hint.summaryPattern = wording.summary;
+            hint.textPattern = wording.text;
         }
     }
+    hint.summary = FillHintPattern(hint.summaryPattern, hint.facts);
+    hint.text = FillHintPattern(hint.textPattern, hint.facts);
     return hint;
 }
 
@@ -123,6 +117,38 @@ std::string SearchHint::Fact(const std::string& name) const {
         if (fact.name == name) return fact.value;
     }
     return {};
+}
+
+std::string SearchHint::WordingKey() const {
+    return variant.empty() ? code : code + " " + variant;
+}
+
+const std::vector<SearchHintWording>& SearchHintWordings() {
+    return kWordings;
+}
+
+const char* SearchWorkerRoleName(SearchWorkerRole role) {
+    switch (role) {
+        case SearchWorkerRole::Broadcast:
+            return "broadcast";
+        case SearchWorkerRole::Ssdp:
+            return "ssdp";
+        case SearchWorkerRole::Interface:
+            return "interface";
+    }
+    return "";
+}
+
+const char* SearchWorkerStateName(SearchWorkerState state) {
+    switch (state) {
+        case SearchWorkerState::Listening:
+            return "listening";
+        case SearchWorkerState::Failed:
+            return "failed";
+        case SearchWorkerState::Stopped:
+            return "stopped";
+    }
+    return "";
 }
 
 std::string FillHintPattern(const std::string& pattern, const std::vector<SearchHintFact>& facts) {

@@ -25,10 +25,24 @@ struct SearchHint {
     std::string summary;  // a few words
     std::string text;     // what happened and what to do
     std::vector<SearchHintFact> facts;
+    // The English wording before the facts were filled in: a translation stands in for these.
+    std::string summaryPattern;
+    std::string textPattern;
 
     // The fact's value, or "" when the hint has no such fact.
     std::string Fact(const std::string& name) const;
+    // The code, and the variant after a blank when there is one: what a translation of the
+    // text is keyed by (its summary is keyed by the code alone).
+    std::string WordingKey() const;
 };
+
+// Every wording a hint can take, in English, keyed as SearchHint::WordingKey.
+struct SearchHintWording {
+    const char* key;
+    const char* summary;  // the same for every variant of a code
+    const char* text;
+};
+const std::vector<SearchHintWording>& SearchHintWordings();
 
 // The process that holds a UDP port, as /proc shows it; pid 0 when it could not be told.
 struct PortHolder {

@@ -29,6 +29,13 @@ constexpr EnglishText kEnglish[] = {
     {"Log In Help", "Opens the web interface of the selected box in your browser."},
     {"My storage Help", "Opens the file share of the selected box."},
     {"Refresh Help", "Empties the list and searches the network again."},
+    {"Hint Details", "Details"},
+    {"Hint Line", "Why the search found nothing"},
+    {"Hint Line Help",
+     "What stood in the search's way, in a few words; the Details link tells it in full."},
+    {"Search Details", "Search details"},
+    {"Search Workers", "Search workers"},
+    {"Copy Text", "Copy"},
 };
 
 QString English(const char* key) {
@@ -58,13 +65,17 @@ QString Fill(const QString& text, const CaptionTexts::Values& values) {
 }  // namespace
 
 QString CaptionTexts::text(const char* key, const Values& values) const {
+    return text(QString::fromUtf8(key), English(key), values);
+}
+
+QString CaptionTexts::text(const QString& key, const QString& english, const Values& values) const {
     if (dictionary) {
-        const auto entry = dictionary->constFind(QString::fromUtf8(key));
+        const auto entry = dictionary->constFind(key);
         if (entry != dictionary->constEnd() && !(*entry)->String().isNull()) {
             return Fill((*entry)->String(), values);
         }
     }
-    return Fill(English(key), values);
+    return Fill(english, values);
 }
 
 QStringList CaptionTexts::keys() {

@@ -19,6 +19,8 @@ public:
     // The text for key with every {name} of values replaced, in one pass: a value's own braces
     // stay as they are, and a placeholder without a value stays as written.
     QString text(const char* key, const Values& values = {}) const;
+    // The same for a text whose English comes from elsewhere (the search library's hints).
+    QString text(const QString& key, const QString& english, const Values& values = {}) const;
 
     // Every key that has an English text compiled in.
     static QStringList keys();

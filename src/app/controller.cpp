@@ -20,6 +20,7 @@
 #include "src/app/devicesource.h"
 #include "src/app/devicetablemodel.h"
 #include "src/app/deviceurl.h"
+#include "src/app/hintline.h"
 #include "src/app/languagefile.h"
 #include "src/app/openfailuremessage.h"
 #include "src/app/parseoperation.h"
@@ -93,6 +94,8 @@ void Controller::getDeviceList() {
         setButtonsEnabled(true);
         ui.countdownField->setText(QString());
         updateCountdownName();
+        if (!searchLookedInto && hintLine) hintLine->checkAfterSearch(vListDevice.size());
+        searchLookedInto = true;
         return;
     }
     ++counter;
@@ -124,6 +127,8 @@ void Controller::onRefreash() {
 
     count = 0;
     counter = 0;
+    searchLookedInto = false;
+    if (hintLine) hintLine->clear();
     setButtonsEnabled(false);
     updateCountdownName();
 }
@@ -187,6 +192,7 @@ void Controller::ReflashLanguage() {
     applyCaption(ui.storagebutton, QStringLiteral("My storage"));
     applyCaption(ui.deviceListField, QStringLiteral("Device List"));
     applyAccessibleTexts();
+    if (hintLine) hintLine->retranslate();
 }
 
 void Controller::tableViewSortDescriptorsDidChange() {
@@ -198,7 +204,9 @@ void Controller::windowDidAppear() {
     if (appeared) return;
     appeared = true;
     new CopyActions(ui.tableview, ui.array_controller, texts, this);
+    hintLine = new HintLine(ui.hintLine, devices, texts, this);
     applyAccessibleTexts();
+    hintLine->checkAtOpen();
 }
 
 void Controller::windowWillClose() {
@@ -240,6 +248,7 @@ void Controller::applyAccessibleTexts() {
     ui.loginbutton->setAccessibleDescription(texts.text("Log In Help"));
     ui.storagebutton->setAccessibleDescription(texts.text("My storage Help"));
     ui.refreshbutton->setAccessibleDescription(texts.text("Refresh Help"));
+    hintLine->applyAccessibleTexts();
     updateCountdownName();
 }
 

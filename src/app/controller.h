@@ -12,6 +12,7 @@
 class DeviceSource;
 class DeviceTableModel;
 class FontNode;
+class HintLine;
 class ParseOperation;
 class QAbstractButton;
 class QLabel;
@@ -37,6 +38,7 @@ public:
         QPushButton* storagebutton = nullptr;
         QLabel* countdownField = nullptr;
         QLabel* deviceListField = nullptr;
+        QLabel* hintLine = nullptr;
     };
 
     // source must outlive the controller.
@@ -59,6 +61,7 @@ public:
     bool captionsApplied() const { return captionsComplete; }
     // True once windowDidAppear has run.
     bool windowAppeared() const { return appeared; }
+    HintLine* hints() const { return hintLine; }
 
 public slots:
     // Start-up: language parse, search library, first search, countdown timer.
@@ -96,6 +99,10 @@ private:
     ParseOperation* parseOperation = nullptr;
     CaptionTexts texts;
     QPointer<QMessageBox> openFailure;
+    // Made after the first paint, like the window's other on-screen helpers.
+    HintLine* hintLine = nullptr;
+    // Whether the current search window's end has been looked into for hints.
+    bool searchLookedInto = false;
     QTimer* mytimer = nullptr;
     // Set when AddEarthquakesNotif arrives; before that the parse thread may still be writing
     // the caption dictionary, so it is not read.

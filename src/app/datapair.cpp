@@ -1,14 +1,14 @@
 #include "src/app/datapair.h"
 
-#include <cstring>
+#include <string_view>
+
+#include "search/deviceinfo.h"
 
 namespace {
 
-// Size of every text field of a device record.
-constexpr std::size_t kFieldSize = 32;
-
 QString FieldText(const char* field) {
-    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, kFieldSize)));
+    const std::string_view text = DeviceFieldText(field);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "search/deviceinfo.h"
+#include "search/searchhints.h"
 
 // Where the window's devices come from: starts, repeats and stops the search, and holds the list
 // the search fills. The controller calls it from the main thread only; what fills the list
@@ -19,4 +21,7 @@ public:
     virtual void ClearDeviceList() = 0;
     // Stops the search; nothing is added to the list once it has returned.
     virtual void ExitSearch() = 0;
+    // What the search rests on now, for telling why it found devicesFound boxes: its workers,
+    // the interfaces, the holders of the ports it could not have.
+    virtual SearchFacts Facts(std::size_t devicesFound) = 0;
 };

@@ -16,7 +16,16 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
         QStringLiteral("Language of the captions instead of the desktop's: en, de, fr, es, it, "
                        "pl, pt or ru."),
         QStringLiteral("CODE"));
-    parser.addOption(language);
+    const QCommandLineOption interface(
+        QStringLiteral("interface"),
+        QStringLiteral("Search from the interfaces whose names match the shell pattern GLOB only "
+                       "(repeatable)."),
+        QStringLiteral("GLOB"));
+    const QCommandLineOption excludeInterface(
+        QStringLiteral("exclude-interface"),
+        QStringLiteral("Do not search from the interfaces whose names match GLOB (repeatable)."),
+        QStringLiteral("GLOB"));
+    parser.addOptions({language, interface, excludeInterface});
     parser.process(arguments);
 
     LaunchOptions options;
@@ -24,5 +33,7 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
     options.appleLanguages = parser.isSet(language) ? QStringList{parser.value(language)}
                                                     : QLocale::system().uiLanguages();
     options.resourceDirs = DefaultResourceDirs();
+    options.interfaces = parser.values(interface);
+    options.excludeInterfaces = parser.values(excludeInterface);
     return options;
 }

@@ -9,8 +9,13 @@ struct LaunchOptions {
     QStringList appleLanguages;
     // Where the language files are looked up, in order.
     QStringList resourceDirs;
+    // Shell patterns on interface names: which interfaces get a search worker of their own.
+    QStringList interfaces;
+    QStringList excludeInterfaces;
 };
 
-// Reads --language CODE (which overrides the desktop's language list) from the program's
-// arguments. --help and --version print and exit, as does an unknown option (status 1).
+// Reads --language CODE (which overrides the desktop's language list) and the repeatable
+// --interface GLOB and --exclude-interface GLOB from the program's arguments. --help and
+// --version print and exit, as does an unknown option (status 1); they need a
+// QCoreApplication, not a display.
 LaunchOptions ParseLaunchOptions(const QStringList& arguments);

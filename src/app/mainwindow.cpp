@@ -10,10 +10,25 @@
 #include "src/app/storedevicesource.h"
 #include "ui_mainwindow.h"
 
+namespace {
+
+std::vector<std::string> Patterns(const QStringList& list) {
+    std::vector<std::string> patterns;
+    for (const QString& pattern : list) patterns.push_back(pattern.toStdString());
+    return patterns;
+}
+
+std::unique_ptr<StoreDeviceSource> StoreSourceFor(const LaunchOptions& options) {
+    return std::make_unique<StoreDeviceSource>(Patterns(options.interfaces),
+                                               Patterns(options.excludeInterfaces));
+}
+
+}  // namespace
+
 MainWindow::MainWindow(const LaunchOptions& options, DeviceSource* source, QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::MainWindow>()),
-      storeSource(source ? nullptr : std::make_unique<StoreDeviceSource>()),
+      storeSource(source ? nullptr : StoreSourceFor(options)),
       arrayController(new DeviceTableModel(this)),
       delegate(new AppDelegate(this)),
       windowController(new Controller(source ? *source : *storeSource, this)) {
@@ -30,7 +45,7 @@ MainWindow::MainWindow(const LaunchOptions& options, DeviceSource* source, QWidg
     delegate->setWindow(this);
     windowController->setOutlets({ui->tableview, arrayController, ui->loginbutton,
                                   ui->refreshbutton, ui->storagebutton, ui->countdownField,
-                                  ui->deviceListField});
+                                  ui->deviceListField, ui->hintLine});
     windowController->setLaunchOptions(options);
 
     connect(ui->loginbutton, &QPushButton::clicked, windowController, &Controller::onLogin);

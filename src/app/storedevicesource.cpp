@@ -1,8 +1,16 @@
 #include "src/app/storedevicesource.h"
 
+#include <utility>
+
+#include "search/searchlib.h"
 #include "src/store/deviceliststore.h"
 
+StoreDeviceSource::StoreDeviceSource(std::vector<std::string> interfaces,
+                                     std::vector<std::string> excludeInterfaces)
+    : interfaces(std::move(interfaces)), excludeInterfaces(std::move(excludeInterfaces)) {}
+
 void StoreDeviceSource::InitSearch() {
+    SetSearchInterfaces(interfaces, excludeInterfaces);
     // No callback of the window's own and no log file; a search worker per local address.
     CDeviceListStore::Instance().InitSearch(nullptr, false, nullptr, true);
 }
@@ -21,4 +29,8 @@ void StoreDeviceSource::ClearDeviceList() {
 
 void StoreDeviceSource::ExitSearch() {
     CDeviceListStore::Instance().ExitSearch();
+}
+
+SearchFacts StoreDeviceSource::Facts(std::size_t devicesFound) {
+    return GatherSearchFacts(devicesFound);
 }

@@ -1,14 +1,27 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "src/app/devicesource.h"
 
 // The real window's device source: the process's device list store, fed by the search library
-// on every interface. Main thread only, like every DeviceSource.
+// on the chosen interfaces (every one by default). Main thread only, like every DeviceSource.
 class StoreDeviceSource : public DeviceSource {
 public:
+    StoreDeviceSource() = default;
+    // Shell patterns on interface names, as the search library takes them.
+    StoreDeviceSource(std::vector<std::string> interfaces,
+                      std::vector<std::string> excludeInterfaces);
+
     void InitSearch() override;
     void SendSearch() override;
     void CopyDeviceList(std::vector<deviceinfo>& destination) override;
     void ClearDeviceList() override;
     void ExitSearch() override;
+    SearchFacts Facts(std::size_t devicesFound) override;
+
+private:
+    std::vector<std::string> interfaces;
+    std::vector<std::string> excludeInterfaces;
 };

@@ -1,5 +1,7 @@
 #include "tests/app/fakedevicesource.h"
 
+#include <sys/socket.h>
+
 #include <cstring>
 
 void FakeDeviceSource::ClearDeviceList() {
@@ -22,4 +24,31 @@ void FakeDeviceSource::report(const char* ip, const char* host, const char* prod
         }
     }
     list.push_back(record);
+}
+
+SearchFacts FakeDeviceSource::Facts(std::size_t devicesFound) {
+    SearchFacts told = facts;
+    told.devicesFound = devicesFound;
+    return told;
+}
+
+SearchFacts FakeDeviceSource::HealthySearch() {
+    SearchFacts facts;
+    facts.interfaces = {{"eth0", AF_INET, "192.168.1.2", true, false}};
+    const SearchWorkerRole roles[] = {SearchWorkerRole::Broadcast, SearchWorkerRole::Ssdp,
+                                      SearchWorkerRole::Interface};
+    const int ports[] = {67, 1900, 1530};
+    for (int i = 0; i < 3; ++i) {
+        SearchWorkerHealth worker;
+        worker.role = roles[i];
+        worker.firstPort = worker.port = ports[i];
+        worker.state = SearchWorkerState::Listening;
+        worker.searchesSent = 1;
+        worker.answersReceived = 1;
+        facts.workers.push_back(worker);
+    }
+    facts.workers[2].address = "192.168.1.2";
+    facts.workers[2].interfaceName = "eth0";
+    facts.executablePath = "/usr/bin/nasfinder";
+    return facts;
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "search/searchhints.h"
 #include "src/app/captionfont.h"
 #include "src/app/captiontexts.h"
 #include "src/app/languagefile.h"
@@ -40,6 +41,19 @@ CaptionDictionary ParseShipped(const QString& code, int* completions) {
     QCoreApplication::sendPostedEvents(&operation);
     *completions = static_cast<int>(done.count());
     return *operation.currentParseBatchDic();
+}
+
+// The hints' texts and summaries by the keys the window looks them up by, in the English the
+// search library writes them in.
+QHash<QString, QString> EnglishHintTexts() {
+    QHash<QString, QString> texts;
+    for (const SearchHintWording& wording : SearchHintWordings()) {
+        const QString key = QString::fromUtf8(wording.key);
+        texts.insert(QStringLiteral("Hint ") + key, QString::fromUtf8(wording.text));
+        texts.insert(QStringLiteral("Hint %1 Summary").arg(key.section(QLatin1Char(' '), 0, 0)),
+                     QString::fromUtf8(wording.summary));
+    }
+    return texts;
 }
 
 }  // namespace
@@ -164,7 +178,7 @@ void LanguageFilesTest::shippedFiles() {
     QCOMPARE(completions, 1);
     QStringList keys = captions.keys();
     keys.sort();
-    QStringList expected = kCaptionKeys + CaptionTexts::keys();
+    QStringList expected = kCaptionKeys + CaptionTexts::keys() + EnglishHintTexts().keys();
     expected.sort();
     QCOMPARE(keys, expected);
 
@@ -201,17 +215,22 @@ void LanguageFilesTest::shippedFiles() {
         found.sort();
         return found;
     };
+    // Every text with its English: the window's own, compiled in, and the search's hints.
+    QHash<QString, QString> englishTexts = EnglishHintTexts();
+    for (const QString& key : CaptionTexts::keys()) {
+        englishTexts.insert(key, CaptionTexts().text(qPrintable(key)));
+    }
     CaptionTexts texts;
     texts.setDictionary(&captions);
-    for (const QString& key : CaptionTexts::keys()) {
-        const QString builtIn = CaptionTexts().text(qPrintable(key));
-        const QString shipped = texts.text(qPrintable(key));
-        QVERIFY2(!shipped.trimmed().isEmpty(), qPrintable(key));
+    for (auto text = englishTexts.cbegin(); text != englishTexts.cend(); ++text) {
+        const QString& builtIn = text.value();
+        const QString shipped = texts.text(text.key(), QString());
+        QVERIFY2(!shipped.trimmed().isEmpty(), qPrintable(text.key()));
         QCOMPARE(placeholders(shipped), placeholders(builtIn));
         if (code == "en") {
             QCOMPARE(shipped, builtIn);
         } else {
-            QVERIFY2(shipped != builtIn, qPrintable(key + " is not translated"));
+            QVERIFY2(shipped != builtIn, qPrintable(text.key() + " is not translated"));
         }
     }
 }

@@ -38,30 +38,6 @@ std::string Dump(const Json& object) {
     return object.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-const char* RoleName(SearchWorkerRole role) {
-    switch (role) {
-        case SearchWorkerRole::Broadcast:
-            return "broadcast";
-        case SearchWorkerRole::Ssdp:
-            return "ssdp";
-        case SearchWorkerRole::Interface:
-            return "interface";
-    }
-    return "";
-}
-
-const char* StateName(SearchWorkerState state) {
-    switch (state) {
-        case SearchWorkerState::Listening:
-            return "listening";
-        case SearchWorkerState::Failed:
-            return "failed";
-        case SearchWorkerState::Stopped:
-            return "stopped";
-    }
-    return "";
-}
-
 const char* KindName(WatchEvent::Kind kind) {
     switch (kind) {
         case WatchEvent::Kind::Appeared:
@@ -123,11 +99,11 @@ std::string DoneJson(std::size_t devices) {
 std::string WorkerJson(const SearchWorkerHealth& worker, bool counters) {
     Json object;
     object["event"] = "worker";
-    object["role"] = RoleName(worker.role);
+    object["role"] = SearchWorkerRoleName(worker.role);
     object["address"] = worker.address;
     object["interface"] = worker.interfaceName;
     object["port"] = worker.port;
-    object["state"] = StateName(worker.state);
+    object["state"] = SearchWorkerStateName(worker.state);
     object["error"] = worker.state == SearchWorkerState::Failed ? worker.setupErrorText : "";
     if (counters) {
         object["searches"] = worker.searchesSent;
@@ -178,10 +154,10 @@ std::string ReportText(const deviceinfo& record, int handle) {
 }
 
 std::string WorkerText(const SearchWorkerHealth& worker) {
-    std::string line = std::string(RoleName(worker.role)) + " worker";
+    std::string line = std::string(SearchWorkerRoleName(worker.role)) + " worker";
     if (!worker.interfaceName.empty()) line += " on " + worker.interfaceName;
     if (!worker.address.empty()) line += " " + worker.address;
-    line += " port " + std::to_string(worker.port) + ": " + StateName(worker.state);
+    line += " port " + std::to_string(worker.port) + ": " + SearchWorkerStateName(worker.state);
     if (worker.state == SearchWorkerState::Failed) line += " (" + worker.setupErrorText + ")";
     return line;
 }
@@ -219,11 +195,12 @@ std::string DiagnosisText(const std::vector<SearchWorkerHealth>& workers,
                                                 "SENT", "SEND ERRORS", "RECEIVED", "ANSWERS",
                                                 "ANNOUNCEMENTS", "REPORTED"}};
     for (const SearchWorkerHealth& w : workers) {
-        std::string state = StateName(w.state);
+        std::string state = SearchWorkerStateName(w.state);
         if (w.state == SearchWorkerState::Failed) state += " (" + w.setupErrorText + ")";
         std::string sendErrors = std::to_string(w.sendErrors);
         if (w.sendErrors > 0) sendErrors += " (" + w.lastSendErrorText + ")";
-        rows.push_back({RoleName(w.role), w.interfaceName.empty() ? "-" : w.interfaceName,
+        rows.push_back({SearchWorkerRoleName(w.role),
+                        w.interfaceName.empty() ? "-" : w.interfaceName,
                         w.address.empty() ? "-" : w.address, std::to_string(w.port), state,
                         std::to_string(w.searchesSent), sendErrors,
                         std::to_string(w.datagramsReceived), std::to_string(w.answersReceived),

@@ -1,0 +1,84 @@
+#include "src/app/hintdetails.h"
+
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "src/app/captiontexts.h"
+#include "src/app/hintline.h"
+
+namespace {
+
+QString WorkerLine(const SearchWorkerHealth& worker) {
+    QString line = QString::fromUtf8(SearchWorkerRoleName(worker.role));
+    if (!worker.interfaceName.empty()) {
+        line += QStringLiteral(" %1 (%2)")
+                    .arg(QString::fromStdString(worker.interfaceName),
+                         QString::fromStdString(worker.address));
+    }
+    line += QStringLiteral(", port %1: %2")
+                .arg(worker.port)
+                .arg(QString::fromUtf8(SearchWorkerStateName(worker.state)));
+    if (worker.state == SearchWorkerState::Failed) {
+        return line + QStringLiteral(" (%1)").arg(QString::fromStdString(worker.setupErrorText));
+    }
+    line += QStringLiteral("; %1 sent, %2 send errors, %3 received, %4 answers, %5 announcements")
+                .arg(worker.searchesSent)
+                .arg(worker.sendErrors)
+                .arg(worker.datagramsReceived)
+                .arg(worker.answersReceived)
+                .arg(worker.announcementsHeard);
+    if (worker.sendErrors > 0) {
+        line += QStringLiteral(" (%1)").arg(QString::fromStdString(worker.lastSendErrorText));
+    }
+    return line;
+}
+
+}  // namespace
+
+HintDetails::HintDetails(const std::vector<SearchHint>& hints,
+                         const std::vector<SearchWorkerHealth>& workers, const CaptionTexts& texts,
+                         QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("hintDetails"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setWindowTitle(texts.text("Search Details"));
+
+    auto* text = new QPlainTextEdit(Text(hints, workers, texts), this);
+    text->setObjectName(QStringLiteral("hintDetailsText"));
+    text->setReadOnly(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    text->setAccessibleName(texts.text("Search Details"));
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* copy = buttons->addButton(texts.text("Copy Text"), QDialogButtonBox::ActionRole);
+    copy->setObjectName(QStringLiteral("hintDetailsCopy"));
+    QPushButton* close = buttons->addButton(texts.text("Close"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("hintDetailsClose"));
+    connect(copy, &QPushButton::clicked, this,
+            [text] { QGuiApplication::clipboard()->setText(text->toPlainText()); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    resize(620, 380);
+}
+
+QString HintDetails::Text(const std::vector<SearchHint>& hints,
+                          const std::vector<SearchWorkerHealth>& workers,
+                          const CaptionTexts& texts) {
+    QString text;
+    for (const SearchHint& hint : hints) {
+        text += HintLine::Summary(hint, texts) + QLatin1Char('\n') + HintLine::Text(hint, texts) +
+                QStringLiteral("\n\n");
+    }
+    text += texts.text("Search Workers") + QStringLiteral(":\n");
+    for (const SearchWorkerHealth& worker : workers) text += WorkerLine(worker) + QLatin1Char('\n');
+    return text;
+}

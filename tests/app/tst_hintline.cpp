@@ -1,0 +1,182 @@
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <sys/socket.h>
+
+#include <cerrno>
+
+#include "src/app/controller.h"
+#include "src/app/hintdetails.h"
+#include "src/app/hintline.h"
+#include "tests/app/windowfixture.h"
+
+namespace {
+
+// The situations the window meets, as the device source tells them.
+enum class Situation { Healthy, Offline, NoPrivilege, PortHeld, NothingHeard };
+
+SearchFacts FactsOf(Situation situation) {
+    SearchFacts facts = FakeDeviceSource::HealthySearch();
+    SearchWorkerHealth& broadcast = facts.workers[0];
+    switch (situation) {
+        case Situation::Healthy:
+            break;
+        case Situation::Offline:
+            facts.interfaces = {{"lo", AF_INET, "127.0.0.1", true, true}};
+            facts.workers.pop_back();
+            break;
+        case Situation::NoPrivilege:
+            broadcast.state = SearchWorkerState::Failed;
+            broadcast.setupError = EACCES;
+            broadcast.setupErrorText = "Permission denied";
+            break;
+        case Situation::PortHeld:
+            facts.workers[1].state = SearchWorkerState::Failed;
+            facts.workers[1].setupError = EADDRINUSE;
+            facts.workers[1].setupErrorText = "Address already in use";
+            facts.portHolders = {{1900, 4242, "mediad"}};
+            break;
+        case Situation::NothingHeard:
+            for (SearchWorkerHealth& worker : facts.workers) worker.answersReceived = 0;
+            break;
+    }
+    return facts;
+}
+
+// The line's summary, before its link; empty while the line is hidden.
+QString Shown(QLabel& line) {
+    return line.isVisible() ? line.text().section(QStringLiteral(" &nbsp;"), 0, 0) : QString();
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Situation)
+
+// The line above the buttons that says why a search is in trouble, over a fake device source.
+class HintLineTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void theLineShowsWhatTheFactsCallForAndWhen_data();
+    void theLineShowsWhatTheFactsCallForAndWhen();
+    void refreshClearsTheLine();
+    void detailsTellEveryHintAndWorkerAndCopyThem();
+    void theLineSpeaksTheUsersLanguage();
+};
+
+void HintLineTest::cleanup() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<HintDetails*>(widget)) widget->close();
+    }
+}
+
+void HintLineTest::theLineShowsWhatTheFactsCallForAndWhen_data() {
+    QTest::addColumn<Situation>("situation");
+    QTest::addColumn<int>("devices");
+    QTest::addColumn<QString>("atOpen");       // the line's summary as the window opens
+    QTest::addColumn<QString>("afterSearch");  // and once the countdown has ended
+    QTest::newRow("healthy") << Situation::Healthy << 0 << ""
+                             << "";
+    QTest::newRow("no network") << Situation::Offline << 0 << "No network connection"
+                                << "No network connection";
+    QTest::newRow("no privilege for 67")
+        << Situation::NoPrivilege << 2 << "Broadcast search not allowed"
+        << "Broadcast search not allowed";
+    QTest::newRow("1900 held") << Situation::PortHeld << 1 << ""
+                               << "Port 1900 is in use";
+    QTest::newRow("nothing heard") << Situation::NothingHeard << 0 << ""
+                                   << "No box answered";
+    // Found, though nothing answered the last search: no false alarm.
+    QTest::newRow("nothing heard, boxes listed") << Situation::NothingHeard << 1 << ""
+                                                 << "";
+}
+
+void HintLineTest::theLineShowsWhatTheFactsCallForAndWhen() {
+    QFETCH(Situation, situation);
+    QFETCH(int, devices);
+    QFETCH(QString, atOpen);
+    QFETCH(QString, afterSearch);
+    WindowFixture fixture;
+    fixture.devices().facts = FactsOf(situation);
+    for (int i = 0; i < devices; ++i) {
+        fixture.report(qPrintable(QStringLiteral("192.168.1.%1").arg(10 + i)), "nas");
+    }
+    const QSize healthySize = fixture.window().sizeHint();
+    QVERIFY(fixture.showAndActivate());
+    QLabel& line = fixture.label("hintLine");
+
+    QCOMPARE(Shown(line), atOpen);
+    fixture.tick(11);
+    // Nothing new before the countdown ends.
+    QCOMPARE(Shown(line), atOpen);
+    fixture.tick();
+    QCOMPARE(Shown(line), afterSearch);
+    if (afterSearch.isEmpty()) {
+        QCOMPARE(fixture.window().sizeHint(), healthySize);
+    } else {
+        QVERIFY(line.text().endsWith(QStringLiteral(">Details</a>")));
+    }
+}
+
+void HintLineTest::refreshClearsTheLine() {
+    WindowFixture fixture;
+    fixture.devices().facts = FactsOf(Situation::PortHeld);
+    QVERIFY(fixture.showAndActivate());
+    fixture.tick(12);
+    QVERIFY(fixture.label("hintLine").isVisible());
+    fixture.controller().onRefreash();
+    QVERIFY(!fixture.label("hintLine").isVisible());
+    // The new search window ends healthy: the line stays away.
+    fixture.devices().facts = FakeDeviceSource::HealthySearch();
+    fixture.tick(12);
+    QVERIFY(!fixture.label("hintLine").isVisible());
+}
+
+void HintLineTest::detailsTellEveryHintAndWorkerAndCopyThem() {
+    WindowFixture fixture;
+    SearchFacts facts = FactsOf(Situation::NoPrivilege);
+    facts.workers[1] = FactsOf(Situation::PortHeld).workers[1];
+    facts.portHolders = FactsOf(Situation::PortHeld).portHolders;
+    fixture.devices().facts = facts;
+    QVERIFY(fixture.showAndActivate());
+    fixture.tick(12);
+    QCOMPARE(fixture.controller().hints()->hints().size(), std::size_t{2});
+
+    emit fixture.label("hintLine").linkActivated(QStringLiteral("details"));
+    HintDetails* details = fixture.controller().hints()->details();
+    QVERIFY(details);
+    QTRY_VERIFY(details->isVisible());
+    QVERIFY(!details->isModal());
+    const QString text = details->findChild<QPlainTextEdit*>("hintDetailsText")->toPlainText();
+    QVERIFY(text.contains("sudo setcap cap_net_bind_service=+ep /usr/bin/nasfinder"));
+    QVERIFY(text.contains("mediad (process 4242) holds UDP port 1900"));
+    QVERIFY(text.contains("broadcast, port 67: failed (Permission denied)"));
+    QVERIFY(text.contains("interface eth0 (192.168.1.2), port 1530: listening; 1 sent"));
+
+    QApplication::clipboard()->clear();
+    details->findChild<QPushButton*>("hintDetailsCopy")->click();
+    QCOMPARE(QApplication::clipboard()->text(), text);
+    // A new search closes what told about the last one.
+    fixture.controller().onRefreash();
+    QTRY_VERIFY(!fixture.controller().hints()->details());
+}
+
+void HintLineTest::theLineSpeaksTheUsersLanguage() {
+    WindowFixture fixture("de");
+    fixture.devices().facts = FactsOf(Situation::Offline);
+    QVERIFY(fixture.showAndActivate());
+    QLabel& line = fixture.label("hintLine");
+    QCOMPARE(Shown(line), QStringLiteral("Keine Netzwerkverbindung"));
+    QVERIFY(line.text().endsWith(QStringLiteral(">Einzelheiten</a>")));
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&line);
+    QCOMPARE(accessible->text(QAccessible::Name),
+             QStringLiteral("Warum die Suche nichts gefunden hat"));
+    QVERIFY(!accessible->text(QAccessible::Description).isEmpty());
+}
+
+QTEST_MAIN(HintLineTest)
+#include "tst_hintline.moc"
