@@ -67,7 +67,7 @@ HintDetails::HintDetails(const std::vector<SearchHint>& hints,
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addWidget(buttons);
-    resize(620, 380);
+    resize(600, 300);
 }
 
 QString HintDetails::Text(const std::vector<SearchHint>& hints,

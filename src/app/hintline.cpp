@@ -1,8 +1,6 @@
 #include "src/app/hintline.h"
 
-#include <QColor>
 #include <QLabel>
-#include <QPalette>
 
 #include <algorithm>
 #include <utility>
@@ -31,10 +29,6 @@ CaptionTexts::Values Values(const SearchHint& hint) {
 HintLine::HintLine(QLabel* label, DeviceSource& source, const CaptionTexts& texts, QObject* parent)
     : QObject(parent), label(label), source(source), texts(texts) {
     label->setTextFormat(Qt::RichText);
-    // The link stands out on the window's slate blue, as the white text around it does.
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Link, QColor(255, 214, 102));
-    label->setPalette(palette);
     connect(label, &QLabel::linkActivated, this, &HintLine::showDetails);
 }
 
@@ -70,7 +64,8 @@ void HintLine::retranslate() {
         label->clear();
         return;
     }
-    label->setText(QStringLiteral("%1 &nbsp;<a href=\"details\">%2</a>")
+    // The link's own colour stands out on the window's slate blue, as the white text does.
+    label->setText(QStringLiteral("%1 &nbsp;<a href=\"details\" style=\"color: #ffd666;\">%2</a>")
                        .arg(Summary(shown.front(), texts).toHtmlEscaped(),
                             texts.text("Hint Details").toHtmlEscaped()));
 }

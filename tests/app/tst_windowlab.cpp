@@ -3,10 +3,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QImage>
+#include <QPainter>
+#include <QPlainTextEdit>
 #include <QtTest>
 
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
+#include "src/app/hintdetails.h"
+#include "src/app/hintline.h"
 #include "src/app/launchoptions.h"
 #include "src/app/mainwindow.h"
 
@@ -26,6 +31,7 @@ class WindowLabTest : public QObject {
     Q_OBJECT
 private slots:
     void boxesAppearRefreshFindsThemAndButtonsOpenThem();
+    void aFirewallThatDropsTheAnswersIsToldInTheHintLine();
 };
 
 void WindowLabTest::boxesAppearRefreshFindsThemAndButtonsOpenThem() {
@@ -75,6 +81,7 @@ void WindowLabTest::boxesAppearRefreshFindsThemAndButtonsOpenThem() {
 
     QTRY_VERIFY_WITH_TIMEOUT(login.isEnabled(), 14000);
     QCOMPARE(countdown.text(), QString());
+    QVERIFY2(!window.findChild<QLabel*>("hintLine")->isVisible(), "a healthy search gives no hint");
     const QString chosen = boxes.at(1);
     for (int row = 0; row < rows.rowCount(); ++row) {
         if (rows.rowAt(row).value("IP").toString() == chosen) table.selectRow(row);
@@ -93,6 +100,52 @@ void WindowLabTest::boxesAppearRefreshFindsThemAndButtonsOpenThem() {
 
     QDesktopServices::unsetUrlHandler("http");
     QDesktopServices::unsetUrlHandler("smb");
+}
+
+void WindowLabTest::aFirewallThatDropsTheAnswersIsToldInTheHintLine() {
+    if (!qEnvironmentVariableIsSet("NASFINDER_LAB_FIREWALL")) {
+        QSKIP("runs inside the firewalled lab that window_lab.sh builds");
+    }
+    LaunchOptions options = ParseLaunchOptions({"nasfinder"});
+    options.resourceDirs = QStringList{NASFINDER_SOURCE_RESOURCES};
+    MainWindow window(options);
+    window.resize(640, 400);
+    window.show();
+    QLabel& line = *window.findChild<QLabel*>("hintLine");
+    QPushButton& login = *window.findChild<QPushButton*>("loginbutton");
+
+    // Nothing to say while the search runs; once it ends, the announced box is listed and the
+    // line says why no search was answered.
+    QTRY_COMPARE_WITH_TIMEOUT(window.controller()->array_controller()->rowCount(), 1, 9000);
+    QVERIFY(!line.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(login.isEnabled(), 14000);
+    QTRY_VERIFY(line.isVisible());
+    QVERIFY2(line.text().startsWith(QStringLiteral("Answers are blocked")), qPrintable(line.text()));
+
+    emit line.linkActivated(QStringLiteral("details"));
+    HintDetails* details = window.controller()->hints()->details();
+    QVERIFY(details);
+    QVERIFY(QTest::qWaitForWindowExposed(details));
+    const QString text = details->findChild<QPlainTextEdit*>("hintDetailsText")->toPlainText();
+    QVERIFY2(text.contains(QStringLiteral("Allow incoming UDP on ports 67, 1900, 1530")),
+             qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("ssdp, port 1900: listening")));
+
+    // The window with its details over it, as the README shows them.
+    const QImage shot = window.grab().toImage();
+    const QImage dialog = details->grab().toImage();
+    QImage picture(shot.width() + dialog.width() / 2, shot.height() + dialog.height() / 2,
+                   QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.drawImage(0, 0, shot);
+    const QPoint corner(shot.width() / 2, shot.height() / 2);
+    painter.drawImage(corner, dialog);
+    painter.setPen(QColor(60, 60, 60));
+    painter.drawRect(QRect(corner, dialog.size()).adjusted(0, 0, -1, -1));
+    painter.end();
+    const QString path = qEnvironmentVariable("NASFINDER_SCREENSHOT");
+    if (!path.isEmpty()) QVERIFY2(picture.save(path, "PNG"), qPrintable(path));
 }
 
 QTEST_MAIN(WindowLabTest)

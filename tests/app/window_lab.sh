@@ -4,14 +4,18 @@
 # and both buttons open the selected box. The lab is
 # made inside a throw-away network namespace and removed on every way out. Without root or
 # namespaces the test is skipped (77); it never runs on the host network.
-# Usage: window_lab.sh TST_WINDOWLAB NAS_SIM
+# With "firewall" as a third argument, a firewall drops the answers while a box announces
+# itself: the window tells so in its hint line, whose details it shows and saves as a picture.
+# Usage: window_lab.sh TST_WINDOWLAB NAS_SIM [firewall]
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../scripts/lab
 source "$here/../../scripts/lab"
 
-[ $# -eq 2 ] || { echo "usage: $0 TST_WINDOWLAB NAS_SIM" >&2; exit 2; }
+[ $# -eq 2 ] || [ $# -eq 3 ] || { echo "usage: $0 TST_WINDOWLAB NAS_SIM [firewall]" >&2; exit 2; }
 windowtest=$(realpath "$1")
 sim=$(realpath "$2")
+situation=${3:-}
+pictures=$PWD
 
 if [ -z "${NASFINDER_WINDOW_LAB_SEALED:-}" ]; then
     if ! reason=$(lab_require 2>&1); then
@@ -26,24 +30,37 @@ work=$(mktemp -d "/tmp/$lab.XXXXXX")
 trap 'lab_destroy; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
-lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_boxes "$lab" 1 1 3 || exit 1
-sim_args=()
-boxes=()
-for n in 1 2 3; do
-    address=$(lab_box_address 1 "$n")
-    sim_args+=(--box "$address,box-$n,nas-$n,KORVANT,NS200,2.1")
-    boxes+=("$address")
-done
-lab_start_sim "$lab" lan1 "$work/sim.log" "$sim" "${sim_args[@]}" || exit 1
+if [ "$situation" = firewall ]; then
+    lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_boxes "$lab" 1 1 1 || exit 1
+    lab_start_sim "$lab" lan1 "$work/sim.log" "$sim" --alive-interval 2 \
+        --box "$(lab_box_address 1 1),box-1,nas-1,KORVANT,NS200,2.1" || exit 1
+    # Answers come back as unicast; the group's announcements still pass.
+    lab_exec "$lab" host iptables-legacy -A INPUT -p udp -m pkttype --pkt-type unicast -j DROP ||
+        exit 1
+    lab_exec "$lab" host env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 \
+        QT_QPA_PLATFORM=offscreen NASFINDER_LAB_FIREWALL=1 \
+        NASFINDER_SCREENSHOT="$pictures/nasfinder-hint.png" \
+        "$windowtest" >"$work/window.txt" 2>&1
+else
+    lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_boxes "$lab" 1 1 3 || exit 1
+    sim_args=()
+    boxes=()
+    for n in 1 2 3; do
+        address=$(lab_box_address 1 "$n")
+        sim_args+=(--box "$address,box-$n,nas-$n,KORVANT,NS200,2.1")
+        boxes+=("$address")
+    done
+    lab_start_sim "$lab" lan1 "$work/sim.log" "$sim" "${sim_args[@]}" || exit 1
 
-# As a German desktop starts it: a region and an encoding in LANG, and no LANGUAGE list.
-lab_exec "$lab" host env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=de_DE.UTF-8 \
-    QT_QPA_PLATFORM=offscreen NASFINDER_LAB_BOXES="${boxes[*]}" \
-    "$windowtest" >"$work/window.txt" 2>&1
+    # As a German desktop starts it: a region and an encoding in LANG, and no LANGUAGE list.
+    lab_exec "$lab" host env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=de_DE.UTF-8 \
+        QT_QPA_PLATFORM=offscreen NASFINDER_LAB_BOXES="${boxes[*]}" \
+        "$windowtest" >"$work/window.txt" 2>&1
+fi
 status=$?
 if [ "$status" -ne 0 ]; then
     echo "FAIL: the window test ended with $status"
     cat "$work/window.txt" "$work/sim.log"
     exit 1
 fi
-grep -E "^(PASS|Totals)" "$work/window.txt"
+grep -E "^(PASS|SKIP|Totals)" "$work/window.txt"
