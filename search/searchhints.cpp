@@ -90,11 +90,10 @@ std::string UpInterfaces(const std::vector<LocalInterfaceAddress>& interfaces) {
 // The port another program holds from this worker: its first port, where it could not bind
 // for that reason (or moved on from it); 0 when none.
 int HeldPort(const SearchWorkerHealth& worker) {
-    if (worker.setupError != EADDRINUSE) return 0;
-    if (worker.role == SearchWorkerRole::Broadcast) return worker.firstPort;
-    // The shared SSDP worker is the one the announcements reach, on its first port only.
-    if (worker.role == SearchWorkerRole::Ssdp) return worker.firstPort;
-    return 0;
+    // A per-interface worker that moved on loses nothing: the answers follow it. The shared
+    // workers lose what only their first port hears (broadcast answers, announcements).
+    const bool shared = worker.role != SearchWorkerRole::Interface;
+    return shared && worker.setupError == EADDRINUSE ? worker.firstPort : 0;
 }
 
 SearchHint PortInUse(int port, const std::vector<PortHolder>& holders) {
