@@ -41,6 +41,10 @@ struct SearchWorkerHealth {
     std::uint32_t devicesReported = 0;     // records handed to the application
 };
 
+// A worker in one readable line, as in "interface eth0 (10.1.0.5), port 1530: listening";
+// with counters, what it sent and heard since the last search follows.
+std::string DescribeSearchWorker(const SearchWorkerHealth& worker, bool counters);
+
 // The workers of the running library, in the order they were created: the broadcast worker,
 // the shared SSDP worker, then the per-interface workers. Empty before InitSearchLib and after
 // ExitSearchLib. Call it from the thread that makes the entry calls.

@@ -150,6 +150,23 @@ const char* SearchWorkerStateName(SearchWorkerState state) {
     return "";
 }
 
+std::string DescribeSearchWorker(const SearchWorkerHealth& worker, bool counters) {
+    std::string line = SearchWorkerRoleName(worker.role);
+    if (!worker.interfaceName.empty()) {
+        line += " " + worker.interfaceName + " (" + worker.address + ")";
+    }
+    line += ", port " + std::to_string(worker.port) + ": " + SearchWorkerStateName(worker.state);
+    if (worker.state == SearchWorkerState::Failed) return line + " (" + worker.setupErrorText + ")";
+    if (!counters) return line;
+    line += "; " + std::to_string(worker.searchesSent) + " sent, " +
+            std::to_string(worker.sendErrors) + " send errors, " +
+            std::to_string(worker.datagramsReceived) + " received, " +
+            std::to_string(worker.answersReceived) + " answers, " +
+            std::to_string(worker.announcementsHeard) + " announcements";
+    if (worker.sendErrors > 0) line += " (" + worker.lastSendErrorText + ")";
+    return line;
+}
+
 std::string FillHintPattern(const std::string& pattern, const std::vector<SearchHintFact>& facts) {
     std::string text;
     std::size_t at = 0;

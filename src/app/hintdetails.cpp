@@ -11,35 +11,6 @@
 #include "src/app/captiontexts.h"
 #include "src/app/hintline.h"
 
-namespace {
-
-QString WorkerLine(const SearchWorkerHealth& worker) {
-    QString line = QString::fromUtf8(SearchWorkerRoleName(worker.role));
-    if (!worker.interfaceName.empty()) {
-        line += QStringLiteral(" %1 (%2)")
-                    .arg(QString::fromStdString(worker.interfaceName),
-                         QString::fromStdString(worker.address));
-    }
-    line += QStringLiteral(", port %1: %2")
-                .arg(worker.port)
-                .arg(QString::fromUtf8(SearchWorkerStateName(worker.state)));
-    if (worker.state == SearchWorkerState::Failed) {
-        return line + QStringLiteral(" (%1)").arg(QString::fromStdString(worker.setupErrorText));
-    }
-    line += QStringLiteral("; %1 sent, %2 send errors, %3 received, %4 answers, %5 announcements")
-                .arg(worker.searchesSent)
-                .arg(worker.sendErrors)
-                .arg(worker.datagramsReceived)
-                .arg(worker.answersReceived)
-                .arg(worker.announcementsHeard);
-    if (worker.sendErrors > 0) {
-        line += QStringLiteral(" (%1)").arg(QString::fromStdString(worker.lastSendErrorText));
-    }
-    return line;
-}
-
-}  // namespace
-
 HintDetails::HintDetails(const std::vector<SearchHint>& hints,
                          const std::vector<SearchWorkerHealth>& workers, const CaptionTexts& texts,
                          QWidget* parent)
@@ -79,6 +50,8 @@ QString HintDetails::Text(const std::vector<SearchHint>& hints,
                 QStringLiteral("\n\n");
     }
     text += texts.text("Search Workers") + QStringLiteral(":\n");
-    for (const SearchWorkerHealth& worker : workers) text += WorkerLine(worker) + QLatin1Char('\n');
+    for (const SearchWorkerHealth& worker : workers) {
+        text += QString::fromStdString(DescribeSearchWorker(worker, true)) + QLatin1Char('\n');
+    }
     return text;
 }

@@ -153,15 +153,6 @@ std::string ReportText(const deviceinfo& record, int handle) {
            std::to_string(record.type);
 }
 
-std::string WorkerText(const SearchWorkerHealth& worker) {
-    std::string line = std::string(SearchWorkerRoleName(worker.role)) + " worker";
-    if (!worker.interfaceName.empty()) line += " on " + worker.interfaceName;
-    if (!worker.address.empty()) line += " " + worker.address;
-    line += " port " + std::to_string(worker.port) + ": " + SearchWorkerStateName(worker.state);
-    if (worker.state == SearchWorkerState::Failed) line += " (" + worker.setupErrorText + ")";
-    return line;
-}
-
 std::string HintText(const SearchHint& hint) {
     return hint.summary + ": " + hint.text;
 }

@@ -26,7 +26,6 @@ std::string WatchJson(const WatchEvent& event);
 
 // One line each in the readable output, without the line end.
 std::string ReportText(const deviceinfo& record, int handle);
-std::string WorkerText(const SearchWorkerHealth& worker);
 std::string HintText(const SearchHint& hint);
 std::string WatchText(const WatchEvent& event);
 
