@@ -27,9 +27,19 @@ std::optional<WatchEvent> CDeviceWatch::OnReport(const deviceinfo& record,
                                                  const std::string& interfaceName,
                                                  std::time_t now) {
     if (record.type == kDeviceByebye) {
-        // The store removes a departing box by its identifier; its address is the fallback.
-        auto entry = Find(record, true);
-        if (entry == known.end()) entry = Find(record, false);
+        // The box at the sender's address leaves; only when none is known there does the id
+        // tell, and only when it names one box: boxes may share an id, and a renumbered box's
+        // byebye must not take another address with it.
+        auto entry = Find(record, false);
+        if (entry == known.end()) {
+            entry = Find(record, true);
+            if (entry != known.end() &&
+                std::count_if(known.begin(), known.end(), [&](const Known& other) {
+                    return DeviceFieldText(other.device.id) == DeviceFieldText(record.id);
+                }) != 1) {
+                entry = known.end();
+            }
+        }
         if (entry == known.end()) return std::nullopt;
         WatchEvent gone{WatchEvent::Kind::Gone, entry->device, entry->interfaceName, "byebye", now};
         known.erase(entry);

@@ -73,12 +73,11 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
     CDeviceListStore::Instance().CopyDeviceList(devices);
     output.Devices(devices);
     // Read while the workers still run: a stopped library has none to tell about.
-    const SearchFacts facts = GatherSearchFacts(devices.size());
-    const std::vector<SearchHint> hints = SearchHints(facts);
+    const SearchDiagnosis diagnosis = DiagnoseSearch(devices.size());
     if (options.diagnose) {
-        output.Diagnosis(facts.workers, hints);
+        output.Diagnosis(diagnosis.workers, diagnosis.hints);
     } else {
-        output.Hints(hints);
+        output.Hints(diagnosis.hints);
     }
     session.Stop();
     output.Done(devices.size(), false);

@@ -4,8 +4,11 @@
 #include <time.h>
 
 #include <atomic>
+#include <cstdio>
+#include <string>
 
 #include "search/searchhealth.h"
+#include "search/searchhints.h"
 #include "search/searchlib.h"
 #include "src/store/deviceliststore.h"
 
@@ -39,6 +42,11 @@ CSearchSession::CSearchSession(const SearchOptions& options, CSearchOutput& outp
                                             options.interfaceSearch);
     running = true;
     for (const SearchWorkerHealth& worker : GetSearchWorkerHealth()) output.Worker(worker);
+    // Said, not refused: the interface may still appear while the search runs.
+    for (const std::string& pattern : UnmatchedInterfacePatterns()) {
+        std::fprintf(stderr, "nas-search: the interface pattern '%s' matches no interface\n",
+                     pattern.c_str());
+    }
 }
 
 CSearchSession::~CSearchSession() {
