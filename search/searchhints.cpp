@@ -3,11 +3,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
-#include "search/details/localiplist.h"
-#include "search/details/portholder.h"
+#include "search/details/searchfacts.h"
+#include "search/details/searchthreadregistry.h"
 #include "search/protocol.h"
 
 namespace {
@@ -72,19 +73,30 @@ SearchHint MakeHint(const std::string& code, const std::string& variant,
 }
 
 bool HasIPv4Interface(const std::vector<LocalInterfaceAddress>& interfaces) {
-    for (const LocalInterfaceAddress& entry : interfaces) {
-        if (entry.family == AF_INET && entry.up && !entry.loopback) return true;
-    }
-    return false;
+    return std::any_of(interfaces.begin(), interfaces.end(),
+                       [](const LocalInterfaceAddress& entry) { return entry.Searchable(); });
 }
 
 std::string UpInterfaces(const std::vector<LocalInterfaceAddress>& interfaces) {
+    std::vector<std::string> seen;
     std::string names;
     for (const LocalInterfaceAddress& entry : interfaces) {
-        if (!entry.up || names.find(entry.name) != std::string::npos) continue;
+        if (!entry.up || std::find(seen.begin(), seen.end(), entry.name) != seen.end()) continue;
+        seen.push_back(entry.name);
         names += (names.empty() ? "" : ", ") + entry.name;
     }
     return names;
+}
+
+// A per-interface worker whose address left the machine (or is about to be retired for it)
+// says nothing about this network; the shared workers serve whatever is there.
+bool Serves(const SearchWorkerHealth& worker,
+            const std::vector<LocalInterfaceAddress>& interfaces) {
+    if (worker.state == SearchWorkerState::Gone) return false;
+    if (worker.role != SearchWorkerRole::Interface) return true;
+    return std::any_of(interfaces.begin(), interfaces.end(), [&](const LocalInterfaceAddress& e) {
+        return e.Searchable() && e.address == worker.address;
+    });
 }
 
 // The port another program holds from this worker: its first port, where it could not bind
@@ -146,6 +158,8 @@ const char* SearchWorkerStateName(SearchWorkerState state) {
             return "failed";
         case SearchWorkerState::Stopped:
             return "stopped";
+        case SearchWorkerState::Gone:
+            return "gone";
     }
     return "";
 }
@@ -157,6 +171,11 @@ std::string DescribeSearchWorker(const SearchWorkerHealth& worker, bool counters
     }
     line += ", port " + std::to_string(worker.port) + ": " + SearchWorkerStateName(worker.state);
     if (worker.state == SearchWorkerState::Failed) return line + " (" + worker.setupErrorText + ")";
+    for (const SearchGroupMembership& group : worker.groups) {
+        if (group.error == 0) continue;
+        line += "; group not joined on " + group.interfaceName + " (" + group.address +
+                "): " + group.errorText;
+    }
     if (!counters) return line;
     line += "; " + std::to_string(worker.searchesSent) + " sent, " +
             std::to_string(worker.sendErrors) + " send errors, " +
@@ -204,10 +223,11 @@ std::vector<SearchHint> SearchHints(const SearchFacts& facts) {
         if (worker.role == SearchWorkerRole::Broadcast &&
             worker.state == SearchWorkerState::Failed &&
             (worker.setupError == EACCES || worker.setupError == EPERM)) {
-            hints.push_back(MakeHint(
-                "broadcast-port-denied", "",
-                {Number("port", worker.firstPort), Text("error", worker.setupErrorText),
-                 Text("command", "sudo setcap cap_net_bind_service=+ep " + facts.executablePath)}));
+            hints.push_back(
+                MakeHint("broadcast-port-denied", "",
+                         {Number("port", worker.firstPort), Text("error", worker.setupErrorText),
+                          Text("command", "sudo setcap cap_net_bind_service=+ep " +
+                                              ShellQuotedProgramPath(facts.executablePath))}));
         }
         if (const int port = HeldPort(worker)) hints.push_back(PortInUse(port, facts.portHolders));
     }
@@ -218,19 +238,32 @@ std::vector<SearchHint> SearchHints(const SearchFacts& facts) {
     std::uint64_t answers = 0;
     std::uint64_t announcements = 0;
     bool allListening = true;
-    const SearchWorkerHealth* sendFailure = nullptr;
+    // A failed send of a worker serving an address that is here, and of a shared worker.
+    const SearchWorkerHealth* interfaceFailure = nullptr;
+    const SearchWorkerHealth* sharedFailure = nullptr;
     std::string ports;
     for (const SearchWorkerHealth& worker : facts.workers) {
+        // What a retired worker heard in this window still counts: its answers were answers.
+        answers += worker.answersReceived;
+        announcements += worker.announcementsHeard;
+        if (!Serves(worker, facts.interfaces)) continue;
         if (worker.state != SearchWorkerState::Listening) {
             allListening = false;
             continue;
         }
         sent += worker.searchesSent;
-        answers += worker.answersReceived;
-        announcements += worker.announcementsHeard;
-        if (worker.sendErrors > 0 && sendFailure == nullptr) sendFailure = &worker;
+        const SearchWorkerHealth*& failure =
+            worker.role == SearchWorkerRole::Interface ? interfaceFailure : sharedFailure;
+        if (worker.sendErrors > 0 && failure == nullptr) failure = &worker;
         ports += (ports.empty() ? "" : ", ") + std::to_string(worker.port);
     }
+    // Sending is only in question when no search reached any network, or when a worker of an
+    // address that is here failed and nothing was found. Without a default route the broadcast
+    // and group sends fail while the per-interface searches find the boxes.
+    const SearchWorkerHealth* sendFailure =
+        sent == 0 ? (interfaceFailure ? interfaceFailure : sharedFailure)
+        : facts.devicesFound == 0 && interfaceFailure ? interfaceFailure
+                                                      : nullptr;
     if (sendFailure != nullptr) {
         hints.push_back(MakeHint(
             "send-failed", "",
@@ -250,6 +283,17 @@ std::vector<SearchHint> SearchHints(const SearchFacts& facts) {
     return hints;
 }
 
+std::string ShellQuotedProgramPath(std::string path) {
+    static const std::string kDeleted = " (deleted)";
+    if (path.size() > kDeleted.size() &&
+        path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0) {
+        path.resize(path.size() - kDeleted.size());
+    }
+    std::string quoted = "'";
+    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 SearchFacts GatherSearchFacts(std::size_t devicesFound) {
     SearchFacts facts;
     facts.devicesFound = devicesFound;
@@ -263,4 +307,22 @@ SearchFacts GatherSearchFacts(std::size_t devicesFound) {
         if (const int port = HeldPort(worker)) facts.portHolders.push_back(FindPortHolder(port));
     }
     return facts;
+}
+
+SearchDiagnosis DiagnoseSearch(std::size_t devicesFound) {
+    SearchFacts facts = GatherSearchFacts(devicesFound);
+    SearchDiagnosis diagnosis;
+    diagnosis.hints = SearchHints(facts);
+    diagnosis.unmatchedPatterns = UnmatchedInterfacePatterns();
+    diagnosis.workers = std::move(facts.workers);
+    return diagnosis;
+}
+
+std::vector<std::string> UnmatchedInterfacePatterns() {
+    std::vector<LocalInterfaceAddress> interfaces;
+    std::string ignored;
+    ListLocalAddresses(interfaces, ignored);
+    std::vector<std::string> names;
+    for (const LocalInterfaceAddress& entry : interfaces) names.push_back(entry.name);
+    return CurrentInterfaceChoice().Unmatched(names);
 }

@@ -44,31 +44,25 @@ struct SearchHintWording {
 };
 const std::vector<SearchHintWording>& SearchHintWordings();
 
-// The process that holds a UDP port, as /proc shows it; pid 0 when it could not be told.
-struct PortHolder {
-    int port = 0;
-    int pid = 0;
-    std::string program;
-};
-
-// Everything the hints rest on.
-struct SearchFacts {
+// Why the current search window found what it found: every worker (as GetSearchWorkerHealth
+// lists them), the hints, and the interface patterns (SetSearchInterfaces) that match no
+// interface of the machine.
+struct SearchDiagnosis {
     std::vector<SearchWorkerHealth> workers;
-    std::vector<LocalInterfaceAddress> interfaces;
-    std::size_t devicesFound = 0;
-    // This program's path, for the command that lets it use the broadcast port.
-    std::string executablePath;
-    // Holders of the ports that workers could not have.
-    std::vector<PortHolder> portHolders;
+    std::vector<SearchHint> hints;
+    std::vector<std::string> unmatchedPatterns;
 };
 
-// The hints for these facts, most pressing first. A healthy search that finds boxes gets none.
-std::vector<SearchHint> SearchHints(const SearchFacts& facts);
+// The diagnosis now, devicesFound being the boxes the application has listed. It reads the
+// interface list and, when a port is taken, /proc: call it off a window's event thread. Any
+// thread, while the library runs.
+SearchDiagnosis DiagnoseSearch(std::size_t devicesFound);
 
-// The facts of the running library now: its workers, the interfaces, the holders of the ports
-// it could not have, this program's path; devicesFound is the application's to tell.
-SearchFacts GatherSearchFacts(std::size_t devicesFound);
+// The interface patterns given to SetSearchInterfaces, include first, that match none of the
+// machine's interfaces now (an alias such as "eth0:1" counting as "eth0"). Any thread.
+std::vector<std::string> UnmatchedInterfacePatterns();
 
-// The English wording of a hint with its facts filled in: each {name} in pattern becomes the
-// value of the fact of that name. The window fills translated patterns the same way.
+// A text with its facts filled in, in one pass: each {name} in pattern becomes the value of the
+// fact of that name; a value's own braces stay as they are, and a name without a fact stays as
+// written. Every text with placeholders is filled by it, the window's captions too.
 std::string FillHintPattern(const std::string& pattern, const std::vector<SearchHintFact>& facts);

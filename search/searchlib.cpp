@@ -36,6 +36,10 @@ std::vector<SearchWorkerHealth> GetSearchWorkerHealth() {
     return RunningWorkerHealth();
 }
 
+void StartSearchWindow() {
+    StartWindow();
+}
+
 void SetSearchWorkerCallback(SearchWorkerCallback callback) {
     SetWorkerCallback(callback);
 }

@@ -21,7 +21,8 @@ int InitSearchLib(FindDeviceCallback callback, bool logSwitch, const char* logLo
                   bool interfaceSwitch);
 
 // Sends one search through every worker; pdhcp is a SearchRequest, or null for the default one.
-// Always returns 0.
+// First it follows the network: workers of addresses that went are retired, new addresses get
+// one, and workers whose set-up failed are set up again. Always returns 0.
 int SendMessage(void* pdhcp);
 
 // Which interfaces get a per-interface worker: shell-style patterns on the interface name. An
@@ -31,7 +32,10 @@ int SendMessage(void* pdhcp);
 void SetSearchInterfaces(const std::vector<std::string>& include,
                          const std::vector<std::string>& exclude);
 
-// Stops every worker and writes the log's closing line. On return every socket is closed and
-// every receive thread has ended, except the caller's own when a callback calls it: that one
-// ends as soon as the callback returns. A later InitSearchLib starts new workers.
+// Stops every worker and writes the log's closing line. On return every socket is closed,
+// every receive thread has ended and no callback runs any more: it waits for callbacks in
+// flight however long they take (a receive blocked in the kernel is woken by the stop). The one
+// exception is the caller's own thread when a callback calls it: that thread ends as soon as
+// its callback returns. SendMessage after it starts nothing; a later InitSearchLib starts new
+// workers.
 void ExitSearchLib();

@@ -20,6 +20,10 @@ LocalAddressSource& Source() {
 
 }  // namespace
 
+bool LocalInterfaceAddress::Searchable() const {
+    return family == AF_INET && up && running && !loopback;
+}
+
 bool ReadSystemInterfaceAddresses(std::vector<LocalInterfaceAddress>& addresses,
                                   std::string& error) {
     ifaddrs* first = nullptr;
@@ -34,6 +38,8 @@ bool ReadSystemInterfaceAddresses(std::vector<LocalInterfaceAddress>& addresses,
         item.family = entry->ifa_addr->sa_family;
         item.up = (entry->ifa_flags & IFF_UP) != 0;
         item.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
+        item.running = (entry->ifa_flags & IFF_RUNNING) != 0;
+        item.multicast = (entry->ifa_flags & IFF_MULTICAST) != 0;
         char text[INET6_ADDRSTRLEN] = {};
         if (item.family == AF_INET) {
             const auto* in = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
@@ -69,7 +75,7 @@ void GetLocalInterfaceList(std::vector<LocalInterfaceAddress>& list) {
     std::string error;
     const bool listed = ListLocalAddresses(addresses, error);
     for (LocalInterfaceAddress& entry : addresses) {
-        if (entry.family != AF_INET || !entry.up || entry.loopback) continue;
+        if (!entry.Searchable()) continue;
         WriteSearchLog("Get Current Local IP, IP = %s  ", entry.address.c_str());
         list.push_back(std::move(entry));
     }

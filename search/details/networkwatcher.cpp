@@ -108,8 +108,9 @@ std::vector<std::string> CNetworkWatcher::WatchedAddresses() const {
     ListLocalAddresses(all, ignored);
     std::vector<std::string> watched;
     for (const LocalInterfaceAddress& entry : all) {
+        // A carrier that comes or goes matters too: it decides what is searched from.
         if (entry.family == AF_INET && entry.up && !entry.loopback) {
-            watched.push_back(entry.name + " " + entry.address);
+            watched.push_back(entry.name + " " + entry.address + (entry.running ? " running" : ""));
         }
     }
     return watched;

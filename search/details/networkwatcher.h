@@ -13,9 +13,9 @@
 #include <boost/thread/thread.hpp>
 
 // Watches the machine's addresses and calls onChange on its own thread soon after an IPv4
-// address appears or an interface comes up: through rtnetlink address and link events, or,
-// where rtnetlink cannot be opened (some sandboxes), by comparing the address list once a
-// second. Started and stopped by the library's caller thread.
+// address appears or goes, or an interface's link changes: through rtnetlink address and link
+// events, or, where rtnetlink cannot be opened (some sandboxes), by comparing the address list once
+// a second. Started and stopped by the library's caller thread.
 class CNetworkWatcher {
 public:
     enum class Mode { Stopped, Netlink, Polling };
@@ -39,7 +39,7 @@ private:
     bool OpenNetlink(std::string& error);
     void ReceiveEvents();
     void Poll();
-    // The IPv4 addresses a per-interface worker could serve, with their interfaces.
+    // The IPv4 addresses of interfaces that are up, with their interfaces and carrier.
     std::vector<std::string> WatchedAddresses() const;
 
     boost::asio::io_context io;

@@ -69,9 +69,15 @@ std::vector<unsigned long> UdpSocketInodes(std::istream& table, int port) {
 }
 
 PortHolder FindPortHolder(int port) {
-    std::ifstream table("/proc/net/udp");
+    std::vector<unsigned long> inodes;
+    for (const char* path : {"/proc/net/udp", "/proc/net/udp6"}) {
+        std::ifstream table(path);
+        if (!table) continue;
+        const std::vector<unsigned long> found = UdpSocketInodes(table, port);
+        inodes.insert(inodes.end(), found.begin(), found.end());
+    }
     PortHolder holder;
-    if (table) holder = FindSocketOwner(UdpSocketInodes(table, port));
+    if (!inodes.empty()) holder = FindSocketOwner(inodes);
     holder.port = port;
     return holder;
 }

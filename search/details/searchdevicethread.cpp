@@ -32,7 +32,7 @@ CSearchDeviceThread::CSearchDeviceThread()
       threadActive(false) {}
 
 CSearchDeviceThread::~CSearchDeviceThread() {
-    if (workThread.joinable() && !JoinWorkThread()) workThread.detach();
+    if (workThread.joinable()) JoinWorkThread();
 }
 
 void CSearchDeviceThread::InitThreadValue(const char* ip, int port, bool flag) {
@@ -111,17 +111,17 @@ void CSearchDeviceThread::ExitWorkThread() {
                    static_cast<int>(bExitSock.load()));
 }
 
-bool CSearchDeviceThread::JoinWorkThread(std::chrono::milliseconds limit) {
+bool CSearchDeviceThread::JoinWorkThread() {
     if (!workThread.joinable()) return true;
     if (workThread.get_id() == boost::this_thread::get_id()) {
         // Called from this worker's own callback: it ends as soon as the callback returns.
         workThread.detach();
-        return true;
+        return false;
     }
-    if (workThread.try_join_for(BoostDuration(limit))) return true;
-    WriteSearchLog("SendThread %d : Exit Search Device Tread , thread still running after %d ms  ",
-                   nPort, static_cast<int>(limit.count()));
-    return false;
+    // No limit: the promise is that no callback runs once the library has stopped, and only a
+    // callback can keep the thread, the receive having been woken by the stop.
+    workThread.join();
+    return true;
 }
 
 int CSearchDeviceThread::SendSearchCommand(const SearchRequest*) {
@@ -233,5 +233,6 @@ SearchWorkerHealth CSearchDeviceThread::Health() const {
     health.answersReceived = read(counters.answersReceived);
     health.announcementsHeard = read(counters.announcementsHeard);
     health.devicesReported = read(counters.devicesReported);
+    health.groups = Groups();
     return health;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
@@ -20,13 +21,13 @@
 #include "search/searchrequest.h"
 
 // Base of every search worker: one UDP socket bound to nPort and one receive thread that hands
-// each datagram, with a zero byte behind it, to HandleReceive. The library's caller thread sets
-// the worker up, sends and stops it; the receive thread only receives and handles. Workers are
-// never deleted once registered; their thread is joined when the library stops.
+// each datagram, with a zero byte behind it, to HandleReceive. The library's caller thread (or
+// the network watcher's) sets the worker up, sends and stops it; the receive thread only
+// receives and handles. The registry deletes a worker only once its thread was joined.
 class CSearchDeviceThread {
 public:
     CSearchDeviceThread();
-    // Joins a receive thread that was stopped but not joined yet.
+    // Joins a receive thread that was stopped but not joined yet (never delete it from there).
     virtual ~CSearchDeviceThread();
     CSearchDeviceThread(const CSearchDeviceThread&) = delete;
     CSearchDeviceThread& operator=(const CSearchDeviceThread&) = delete;
@@ -41,21 +42,28 @@ public:
     virtual int WorkThreadProc();
     virtual void HandleReceive(char* data, int length, std::string& fromIp);
 
-    // Waits at most limit for the receive thread to end after ExitWorkThread. The receive thread
-    // itself (a callback that stops the library) is not waited for: it ends once it returns.
-    // False, logged, when the thread did not end in time; it is then left to end on its own.
-    bool JoinWorkThread(std::chrono::milliseconds limit = kJoinLimit);
+    // Waits, however long a callback in flight takes, for the receive thread to end after
+    // ExitWorkThread; a receive blocked in the kernel was woken by the stop. The receive thread
+    // itself (a callback that stops the library) is not waited for: it ends once the callback
+    // returns, and the worker must then stay alive. False in that case only.
+    bool JoinWorkThread();
 
     // Which kind of worker this is, for the health report.
     virtual SearchWorkerRole Role() const = 0;
-    // The worker's state and counters; call it from the library caller's thread.
+    // The worker's state and counters; any thread.
     SearchWorkerHealth Health() const;
-    // Counts from now on, as the next search starts.
+    // Counts from now on, as the next search window starts.
     void ResetCounters() { counters.Reset(); }
+    // The SSDP group memberships, for the health report; none for most workers.
+    virtual std::vector<SearchGroupMembership> Groups() const { return {}; }
     // The interface whose address the worker serves; set before InitThreadValue.
     void SetInterfaceName(const std::string& name) { interfaceName = name; }
 
     int Port() const { return nPort; }
+    // The port the worker was given, before any retry moved it on.
+    int FirstPort() const { return firstPort; }
+    bool RetriesPorts() const { return bTestPort; }
+    const std::string& InterfaceName() const { return interfaceName; }
     int TestCount() const { return testCount; }
     const std::string& LocalIP() const { return strIP; }
     bool ExitRequested() const { return bExitSock.load(); }
@@ -64,9 +72,9 @@ public:
     deviceinfo LastDevice();
 
     static constexpr std::size_t kReceiveLength = 1024;
-    // How long a stop waits for a woken receive to return, and for the thread to end.
+    // How long a stop waits for a woken receive to return before it leaves the close to the
+    // receive thread.
     static constexpr std::chrono::milliseconds kLeaveLimit{1000};
-    static constexpr std::chrono::milliseconds kJoinLimit{2000};
 
 protected:
     // Starts the receive thread; throws what the thread library throws.

@@ -50,7 +50,7 @@ unprivileged)
         "broadcast-port-denied"
     check "the hint gives the command for this program" equals \
         "$(hint_field "$work/out.json" broadcast-port-denied command)" \
-        "sudo setcap cap_net_bind_service=+ep $work/nas-search"
+        "sudo setcap cap_net_bind_service=+ep '$work/nas-search'"
     check "the box is still found by SSDP" equals "$(device_ids "$work/out.json")" "box-a"
     ;;
 port_in_use)

@@ -86,4 +86,60 @@ TEST(DeviceWatch, ABoxSilentForTwoWholeRoundsIsGone) {
     EXPECT_EQ(Said(watch.OnReport(Box("10.1.1.1"), "", 6)), "+10.1.1.1");
 }
 
+// Which box a byebye takes: the boxes present (ip and id), the byebye's sender and id, and the
+// addresses left.
+struct ByebyeCase {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> present;
+    const char* from;
+    const char* id;
+    std::vector<std::string> left;
+};
+
+class DeviceWatchByebye : public ::testing::TestWithParam<ByebyeCase> {};
+
+TEST_P(DeviceWatchByebye, TakesTheBoxItBelongsToAndNoOther) {
+    CDeviceWatch watch;
+    for (const auto& [ip, id] : GetParam().present) {
+        deviceinfo box = Box(ip);
+        CopyDeviceField(box.id, id);
+        watch.OnReport(box, "", 1);
+    }
+    deviceinfo byebye = Box(GetParam().from, 4);
+    CopyDeviceField(byebye.id, GetParam().id);
+    watch.OnReport(byebye, "", 2);
+    // Two silent rounds later, every box still present goes: those are the ones left.
+    watch.EndRound(10);
+    watch.EndRound(11);
+    std::vector<std::string> left;
+    for (const WatchEvent& event : watch.EndRound(12)) {
+        left.push_back(std::string(DeviceFieldText(event.device.ip)));
+    }
+    EXPECT_EQ(left, GetParam().left);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DeviceWatchByebye,
+    ::testing::Values(ByebyeCase{"two_boxes_sharing_an_id_stay_two",
+                                 {{"10.1.1.1", "same"}, {"10.1.1.2", "same"}},
+                                 "10.1.1.2",
+                                 "same",
+                                 {"10.1.1.1"}},
+                      ByebyeCase{"a_renumbered_box_takes_its_new_address",
+                                 {{"10.1.1.1", "box"}, {"10.1.1.9", "box"}, {"10.1.1.2", "other"}},
+                                 "10.1.1.9",
+                                 "box",
+                                 {"10.1.1.1", "10.1.1.2"}},
+                      ByebyeCase{"an_unknown_sender_goes_by_an_id_naming_one_box",
+                                 {{"10.1.1.1", "box"}, {"10.1.1.2", "other"}},
+                                 "10.1.1.7",
+                                 "box",
+                                 {"10.1.1.2"}},
+                      ByebyeCase{"an_unknown_sender_with_a_shared_id_takes_none",
+                                 {{"10.1.1.1", "same"}, {"10.1.1.2", "same"}},
+                                 "10.1.1.7",
+                                 "same",
+                                 {"10.1.1.1", "10.1.1.2"}}),
+    [](const ::testing::TestParamInfo<ByebyeCase>& info) { return info.param.name; });
+
 }  // namespace

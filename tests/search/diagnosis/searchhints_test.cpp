@@ -13,7 +13,7 @@
 
 #include "search/details/interfacechoice.h"
 #include "search/details/portholder.h"
-#include "search/searchhints.h"
+#include "search/details/searchfacts.h"
 
 namespace {
 
@@ -118,11 +118,52 @@ std::vector<HintCase> Cases() {
 
     cases.push_back({"announced_but_never_answered", Searched(0, 2, 1), {"answers-blocked"}});
 
-    HintCase sendFailed{"a_send_failed", Searched(2, 0, 1), {"send-failed"}};
-    sendFailed.facts.workers[0].sendErrors = 1;
-    sendFailed.facts.workers[0].lastSendError = EPERM;
-    sendFailed.facts.workers[0].lastSendErrorText = "Operation not permitted";
-    cases.push_back(sendFailed);
+    // Sending: only when no search reached a network, or a worker of an address that is here
+    // failed and nothing was found.
+    const auto failSend = [](SearchWorkerHealth& worker, bool sentNone) {
+        worker.sendErrors = 1;
+        worker.lastSendError = ENETUNREACH;
+        worker.lastSendErrorText = "Network is unreachable";
+        if (sentNone) worker.searchesSent = 0;
+    };
+    HintCase sharedFailed{"no_default_route_but_the_lan_answered", Searched(2, 0, 1), {}};
+    failSend(sharedFailed.facts.workers[0], true);
+    failSend(sharedFailed.facts.workers[1], true);
+    cases.push_back(sharedFailed);
+    HintCase sharedFailedEmpty{
+        "no_default_route_and_nothing_there", Searched(0, 0, 0), {"nothing-heard"}};
+    failSend(sharedFailedEmpty.facts.workers[0], true);
+    failSend(sharedFailedEmpty.facts.workers[1], true);
+    cases.push_back(sharedFailedEmpty);
+    HintCase nothingReached{"no_search_reached_a_network", Searched(0, 0, 0), {"send-failed"}};
+    for (auto& worker : nothingReached.facts.workers) failSend(worker, true);
+    cases.push_back(nothingReached);
+    HintCase interfaceFailed{
+        "the_lans_worker_failed_and_nothing_found", Searched(0, 0, 0), {"send-failed"}};
+    failSend(interfaceFailed.facts.workers[2], true);
+    cases.push_back(interfaceFailed);
+    // A laptop that moved: the old address's worker fails, the new network answers.
+    HintCase movedOn{"a_worker_of_an_address_that_went", Searched(2, 0, 1), {}};
+    movedOn.facts.workers.push_back(Worker(SearchWorkerRole::Interface, 1550, "192.168.7.20"));
+    failSend(movedOn.facts.workers.back(), true);
+    cases.push_back(movedOn);
+    HintCase gone{"a_retired_worker_with_nothing_found", Searched(0, 0, 0), {"nothing-heard"}};
+    gone.facts.workers.push_back(Worker(SearchWorkerRole::Interface, 1550, "10.1.0.1"));
+    gone.facts.workers.back().state = SearchWorkerState::Gone;
+    failSend(gone.facts.workers.back(), true);
+    cases.push_back(gone);
+
+    // Answers count over the whole search window, a retired worker's too.
+    HintCase answeredThenGone{"answered_on_a_worker_since_retired", Searched(0, 1, 1), {}};
+    answeredThenGone.facts.workers.push_back(Worker(SearchWorkerRole::Interface, 1550, "10.9.0.1"));
+    answeredThenGone.facts.workers.back().state = SearchWorkerState::Gone;
+    answeredThenGone.facts.workers.back().answersReceived = 2;
+    cases.push_back(answeredThenGone);
+
+    // Up without a carrier (a cable pulled, a bridge with nothing behind it) is no network.
+    HintCase noCarrier{"an_address_without_a_carrier", Searched(0, 0, 0), {"no-ipv4-interface"}};
+    noCarrier.facts.interfaces[1].running = false;
+    cases.push_back(noCarrier);
 
     HintCase both{"held_and_denied_together",
                   Searched(0, 0, 0),
@@ -155,12 +196,26 @@ TEST(SearchHints, TellWhatToDoWithTheFactsTheyRestOn) {
     const std::vector<SearchHint> hints = SearchHints(held);
     ASSERT_EQ(hints.size(), 2u);
     EXPECT_THAT(hints[0].text, HasSubstr("run once: sudo setcap cap_net_bind_service=+ep "
-                                         "/usr/bin/nasfinder"));
+                                         "'/usr/bin/nasfinder'"));
     EXPECT_EQ(hints[1].summary, "Port 1900 is in use");
     EXPECT_THAT(hints[1].text, HasSubstr("mediad (process 4242) holds UDP port 1900"));
     EXPECT_EQ(hints[1].Fact("pid"), "4242");
     EXPECT_TRUE(hints[1].facts[1].number);
     EXPECT_EQ(SearchHints(Searched(0, 3, 1)).at(0).Fact("ports"), "67, 1900, 1530");
+
+    // Every interface is named once, a name inside another's too.
+    SearchFacts offline = Searched(0, 0, 0);
+    offline.interfaces = {{"enp0s31f6", AF_INET6, "fe80::1", true, false},
+                          {"enp0s3", AF_INET, "10.0.2.15", true, false, false},
+                          {"enp0s3", AF_INET6, "fe80::2", true, false, false}};
+    EXPECT_EQ(SearchHints(offline).at(0).Fact("interfaces"), "enp0s31f6, enp0s3");
+}
+
+TEST(ShellQuotedProgramPath, GivesAPathACommandLineTakesAsItIs) {
+    EXPECT_EQ(ShellQuotedProgramPath("/usr/bin/nasfinder (deleted)"), "'/usr/bin/nasfinder'");
+    EXPECT_EQ(ShellQuotedProgramPath("/home/ann/my apps/nasfinder"),
+              "'/home/ann/my apps/nasfinder'");
+    EXPECT_EQ(ShellQuotedProgramPath("/opt/it's/nasfinder"), "'/opt/it'\\''s/nasfinder'");
 }
 
 TEST(FillHintPattern, FillsKnownNamesAndKeepsUnknownOnes) {
@@ -196,7 +251,15 @@ INSTANTIATE_TEST_SUITE_P(Patterns, InterfaceChoiceTest,
                                            ChoiceCase{{"*"}, {"veth*"}, "veth12", false},
                                            ChoiceCase{{"lan[12]"}, {}, "lan2", true},
                                            ChoiceCase{{"lan[12]"}, {}, "lan3", false},
-                                           ChoiceCase{{"eth0"}, {}, "eth01", false}));
+                                           ChoiceCase{{"eth0"}, {}, "eth01", false},
+                                           // An alias label is its interface.
+                                           ChoiceCase{{"eth0"}, {}, "eth0:1", true},
+                                           ChoiceCase{{}, {"eth0"}, "eth0:1", false}));
+
+TEST(InterfaceChoice, NamesThePatternsThatMatchNoInterface) {
+    const InterfaceChoice choice{{"eth*", "wlan*"}, {"docker*", "eth0"}};
+    EXPECT_THAT(choice.Unmatched({"lo", "eth0:1", "enp0s3"}), ElementsAre("wlan*", "docker*"));
+}
 
 TEST(UdpSocketInodes, ReadsTheSocketsBoundToAPortFromTheProcTable) {
     std::istringstream table(

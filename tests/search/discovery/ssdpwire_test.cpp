@@ -1,3 +1,5 @@
+#include <sys/socket.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -21,6 +23,7 @@ using testing::Contains;
 using testing::ElementsAre;
 using testing::ElementsAreArray;
 using testing::EndsWith;
+using testing::HasSubstr;
 
 constexpr const char* kGroup = "239.143.255.250";
 
@@ -159,15 +162,13 @@ TEST_F(SsdpWire, BindFailuresWalkPorts1900To1920AndStop) {
     // Failed for good: every search logs the send error, and stopping still works.
     worker.SendSearchCommand(nullptr);
     worker.ExitWorkThread();
+    // With its socket gone it is in no group, so it leaves none.
     auto messages = log.Messages();
-    ASSERT_EQ(messages.size(), expected.size() + 4);
+    ASSERT_EQ(messages.size(), expected.size() + 3);
     EXPECT_THAT(
-        std::vector<std::string>(messages.end() - 4, messages.end()),
+        std::vector<std::string>(messages.end() - 3, messages.end()),
         ElementsAre(Line(1920, "Send Search Device Command  "),
                     Line(1920, "Send Search Device Error : send_to: Bad file descriptor   "),
-                    Line(1920,
-                         "Alter Device Mulitcast Group Error : set_option: Bad file "
-                         "descriptor  \r\n"),
                     Line(1920, "Exit Search Device Tread , bExitSock : 1  ")));
 }
 
@@ -216,24 +217,38 @@ TEST_F(SsdpWire, WithoutTheRetryFlagABindFailureIsFinal) {
                                  "already in use   ")));
 }
 
-TEST_F(SsdpWire, AFailedJoinStillBindsAndReceives) {
+TEST_F(SsdpWire, JoinsOnEveryInterfaceAddressAndAFailedJoinStillBindsAndReceives) {
     REQUIRE_SEALED_NETWORK();
-    // Without a route for the group the system finds no interface to join it on.
+    // Without a route for the group (no default route) the join on an address still works; an
+    // address no interface has (192.0.2.9) cannot join, and says so.
     ASSERT_EQ(std::system("ip route del 224.0.0.0/4 dev lo"), 0);
+    SetLocalAddressSource([](std::vector<LocalInterfaceAddress>& out, std::string&) {
+        out = {{"lo", AF_INET, "127.0.0.1", true, true}, {"ghost", AF_INET, "192.0.2.9", true}};
+        return true;
+    });
     CSearchDeviceMulticastThread worker;
     worker.InitThreadValue(nullptr, 1900, false);
+    SetLocalAddressSource(nullptr);
     ASSERT_TRUE(worker.WorkThreadRunning());
+    const std::vector<SearchGroupMembership> groups = worker.Groups();
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].error, 0);
+    EXPECT_EQ(groups[1].address, "192.0.2.9");
+    EXPECT_NE(groups[1].error, 0);
+    EXPECT_THAT(DescribeSearchWorker(worker.Health(), false),
+                HasSubstr("group not joined on ghost (192.0.2.9): "));
     SendTo(kAnswer, "127.0.0.1", 1900);
     auto reports = WaitForReports(1);
     StopAndJoin(worker);
 
     EXPECT_EQ(reports.size(), 1u);
     auto messages = log.Messages();
-    ASSERT_GE(messages.size(), 3u);
-    EXPECT_EQ(messages[2].rfind(Line(1900, "Alter Device Mulitcast Group Error : set_option: "), 0),
+    ASSERT_GE(messages.size(), 4u);
+    EXPECT_EQ(messages[2], Line(1900, "Add To Multicast Group Info "));
+    EXPECT_EQ(messages[3].rfind(Line(1900, "Alter Device Mulitcast Group Error : set_option: "), 0),
               0u)
-        << messages[2];
-    EXPECT_EQ(messages[2].substr(messages[2].size() - 4), "  \r\n");
+        << messages[3];
+    EXPECT_EQ(messages[3].substr(messages[3].size() - 4), "  \r\n");
 }
 
 }  // namespace

@@ -42,11 +42,8 @@ using nasfinder::test::StopAndJoin;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-std::atomic<int> listings{0};
-
 void UseAddresses(std::vector<LocalInterfaceAddress> addresses) {
     SetLocalAddressSource([addresses](std::vector<LocalInterfaceAddress>& out, std::string&) {
-        ++listings;
         out = addresses;
         return true;
     });
@@ -84,7 +81,7 @@ void StopLibrary() {
 
 #define REQUIRE_FRESH_REGISTRY()                                                   \
     do {                                                                           \
-        if (!SearchThreadList().empty() || NextInterfacePort() != 1530)            \
+        if (!SearchThreadList().empty() || FreeInterfacePort() != 1530)            \
             GTEST_SKIP() << "needs a process of its own (CTest runs it that way)"; \
     } while (0)
 
@@ -120,15 +117,31 @@ TEST(SearchLib, TwoAddressesGetWorkersOn1530And1550AndAThirdLaterGets1570) {
     ASSERT_EQ(list.size(), 5u);
     EXPECT_EQ(list[4].strLocalIP, "127.0.0.4");
     EXPECT_EQ(list[4].pSearchThread->Port(), 1570);
-    EXPECT_EQ(NextInterfacePort(), 1590);
+    EXPECT_EQ(FreeInterfacePort(), 1590);
 
-    // An address that went away keeps its worker.
-    UseAddresses({V4("127.0.0.4")});
+    // Addresses that went away: their workers stop at once, free their ports and are listed as
+    // gone until the next search window; their slots serve the next address.
+    UseAddresses({V4("127.0.0.4"), V4("127.0.0.6")});
     SendMessage(nullptr);
-    EXPECT_EQ(list.size(), 5u);
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[2].strLocalIP, "127.0.0.4");
+    EXPECT_EQ(list[3].strLocalIP, "127.0.0.6");
+    EXPECT_EQ(list[3].pSearchThread->Port(), 1530);
+    EXPECT_TRUE(Free("127.0.0.3", 1550));
+    std::vector<SearchWorkerHealth> health = GetSearchWorkerHealth();
+    ASSERT_EQ(health.size(), 6u);
+    EXPECT_EQ(health[4].address, "127.0.0.2");
+    EXPECT_EQ(health[4].state, SearchWorkerState::Gone);
+    EXPECT_EQ(health[5].address, "127.0.0.3");
+    StartSearchWindow();
+    EXPECT_EQ(GetSearchWorkerHealth().size(), 4u);
 
     StopLibrary();
-    for (const auto& entry : list) EXPECT_TRUE(entry.pSearchThread->ExitRequested());
+    EXPECT_TRUE(list.empty()) << "a stopped library keeps no worker";
+    // A search after the stop starts nothing.
+    SendMessage(nullptr);
+    EXPECT_TRUE(list.empty());
+    EXPECT_TRUE(Free("127.0.0.4", 1570));
     const std::string text = log.Contents();
     EXPECT_THAT(text, HasSubstr("SendThread 1530 : Init Search Device Work Thread Value, strIP : "
                                 "127.0.0.2, nPort : 1530  *["));
@@ -140,10 +153,9 @@ TEST(SearchLib, TwoAddressesGetWorkersOn1530And1550AndAThirdLaterGets1570) {
     EXPECT_THAT(text, HasSubstr("------Exit Log System-------\r\n"));
 }
 
-TEST(SearchLib, WithTheSwitchOffThereAreTwoWorkersAndNoAddressListing) {
+TEST(SearchLib, WithTheSwitchOffThereAreTwoWorkersAndTheGroupStillFollowsTheAddresses) {
     REQUIRE_SEALED_NETWORK();
     REQUIRE_FRESH_REGISTRY();
-    listings = 0;
     UseAddresses({V4("127.0.0.2")});
     // Port 1900 taken: with no per-interface workers the SSDP worker moves on.
     asio::io_context io;
@@ -158,7 +170,11 @@ TEST(SearchLib, WithTheSwitchOffThereAreTwoWorkersAndNoAddressListing) {
     EXPECT_EQ(list[0].pSearchThread->Port(), 67);
     EXPECT_EQ(list[1].pSearchThread->Port(), 1901);
     EXPECT_EQ(list[1].pSearchThread->TestCount(), 1);
-    EXPECT_EQ(listings.load(), 0);
+    // No per-interface worker, yet the group is joined on the address.
+    const std::vector<SearchGroupMembership> groups = list[1].pSearchThread->Groups();
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].address, "127.0.0.2");
+    EXPECT_EQ(groups[0].error, 0);
     StopLibrary();
 }
 
@@ -265,7 +281,8 @@ TEST(SearchLib, EveryStartAfterAStopGetsWorkingWorkersAndEveryStopFreesThePortsA
     REQUIRE_FRESH_REGISTRY();
     nasfinder::test::TempLog log;
     UseAddresses({V4("127.0.0.2")});
-    int interfacePort = 1530;
+    // Every start gets the first slot again: the ports never run out however often it restarts.
+    const int interfacePort = 1530;
     for (int round = 0; round < 10; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         const std::size_t first = SearchThreadList().size();
@@ -284,15 +301,14 @@ TEST(SearchLib, EveryStartAfterAStopGetsWorkingWorkersAndEveryStopFreesThePortsA
         EXPECT_TRUE(Free("0.0.0.0", 67));
         EXPECT_TRUE(Free("0.0.0.0", 1900));
         EXPECT_TRUE(Free("127.0.0.2", static_cast<unsigned short>(interfacePort)));
-        for (const auto& entry : list) EXPECT_FALSE(entry.pSearchThread->WorkThreadRunning());
-        interfacePort += 20;
+        EXPECT_TRUE(list.empty());
     }
     // Searches went through the running workers only, and every step succeeded.
     EXPECT_THAT(log.Contents(), Not(HasSubstr(" Error : ")));
     SetLocalAddressSource(nullptr);
 }
 
-TEST(SearchLib, HealthTellsEachWorkersStateAndWhatItHeardSinceTheLastSearch) {
+TEST(SearchLib, HealthTellsEachWorkersStateAndWhatItHeardInTheSearchWindow) {
     REQUIRE_SEALED_NETWORK();
     REQUIRE_FRESH_REGISTRY();
     asio::io_context io;
@@ -339,8 +355,14 @@ TEST(SearchLib, HealthTellsEachWorkersStateAndWhatItHeardSinceTheLastSearch) {
     EXPECT_EQ(health[2].announcementsHeard, 0u);
     EXPECT_EQ(health[2].devicesReported, 1u);
 
-    // The next search counts anew.
+    // Counted over the search window, whatever number of searches it holds; the next counts
+    // anew.
     SendMessage(nullptr);
+    health = GetSearchWorkerHealth();
+    EXPECT_EQ(health[1].announcementsHeard, 1u);
+    EXPECT_EQ(health[2].answersReceived, 1u);
+    EXPECT_EQ(health[1].searchesSent, 2u);
+    StartSearchWindow();
     health = GetSearchWorkerHealth();
     EXPECT_EQ(health[1].announcementsHeard, 0u);
     EXPECT_EQ(health[2].answersReceived, 0u);
@@ -369,8 +391,9 @@ TEST(SearchLib, AnAddressThatAppearsGetsAWorkerThatSearchesAtOnceUnlessItsInterf
     ASSERT_EQ(
         std::system(
             "ip link add nfx0 type veth peer name nfx0p && ip addr add 10.78.0.1/24 dev nfx0 && "
-            "ip link set nfx0 up && ip link add nfw1 type veth peer name nfw1p && "
-            "ip addr add 10.77.0.1/24 dev nfw1 && ip link set nfw1 up"),
+            "ip link set nfx0p up && ip link set nfx0 up && "
+            "ip link add nfw1 type veth peer name nfw1p && ip addr add 10.77.0.1/24 dev nfw1 && "
+            "ip link set nfw1p up && ip link set nfw1 up"),
         0);
     ASSERT_TRUE(nasfinder::test::WaitUntil(
         [] {

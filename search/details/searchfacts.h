@@ -1,0 +1,34 @@
+#pragma once
+
+#include "search/details/internal.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "search/details/localiplist.h"
+#include "search/details/portholder.h"
+#include "search/searchhints.h"
+
+// Everything the hints rest on.
+struct SearchFacts {
+    std::vector<SearchWorkerHealth> workers;
+    std::vector<LocalInterfaceAddress> interfaces;
+    std::size_t devicesFound = 0;
+    // This program's path, for the command that lets it use the broadcast port.
+    std::string executablePath;
+    // Holders of the ports that workers could not have.
+    std::vector<PortHolder> portHolders;
+};
+
+// The hints for these facts, most pressing first. A healthy search that finds boxes gets none.
+// Pure: the tests feed it situations.
+std::vector<SearchHint> SearchHints(const SearchFacts& facts);
+
+// The facts of the running library now: its workers, the interfaces, the holders of the ports
+// it could not have, this program's path; devicesFound is the application's to tell.
+SearchFacts GatherSearchFacts(std::size_t devicesFound);
+
+// This program's path as a command line takes it: quoted for the shell, without the
+// " (deleted)" that /proc/self/exe shows once the file was replaced (a package upgrade).
+std::string ShellQuotedProgramPath(std::string path);
