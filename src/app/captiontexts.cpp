@@ -1,5 +1,9 @@
 #include "src/app/captiontexts.h"
 
+#include <vector>
+
+#include "search/searchhints.h"
+
 namespace {
 
 struct EnglishText {
@@ -36,6 +40,7 @@ constexpr EnglishText kEnglish[] = {
     {"Search Details", "Search details"},
     {"Search Workers", "Search workers"},
     {"Copy Text", "Copy"},
+    {"Pattern Unmatched", "The interface pattern {pattern} matches no interface of this computer."},
 };
 
 QString English(const char* key) {
@@ -45,21 +50,13 @@ QString English(const char* key) {
     return QString::fromUtf8(key);
 }
 
+// Filled as the search library fills its hints, so every text follows one rule.
 QString Fill(const QString& text, const CaptionTexts::Values& values) {
-    QString filled;
-    qsizetype from = 0;
-    while (from < text.size()) {
-        const qsizetype open = text.indexOf(u'{', from);
-        const qsizetype close = open < 0 ? -1 : text.indexOf(u'}', open);
-        if (close < 0) break;
-        const auto value = values.constFind(text.mid(open + 1, close - open - 1));
-        filled += QStringView(text).mid(from, open - from);
-        filled += value == values.constEnd() ? QStringView(text).mid(open, close - open + 1)
-                                             : QStringView(*value);
-        from = close + 1;
+    std::vector<SearchHintFact> facts;
+    for (auto value = values.constBegin(); value != values.constEnd(); ++value) {
+        facts.push_back({value.key().toStdString(), value.value().toStdString(), false});
     }
-    filled += QStringView(text).mid(from);
-    return filled;
+    return QString::fromStdString(FillHintPattern(text.toStdString(), facts));
 }
 
 }  // namespace

@@ -22,8 +22,10 @@
 #include "src/app/deviceurl.h"
 #include "src/app/hintline.h"
 #include "src/app/languagefile.h"
+#include "src/app/networkfollower.h"
 #include "src/app/openfailuremessage.h"
 #include "src/app/parseoperation.h"
+#include "src/app/tablekeyboard.h"
 
 namespace {
 
@@ -73,6 +75,8 @@ void Controller::awakeFromNib() {
     ConsoleLog(
         QStringLiteral("fileToOpen = %1").arg(path.isNull() ? QStringLiteral("(null)") : path));
 
+    connect(new NetworkFollower(devices, this), &NetworkFollower::networkAppeared, this,
+            &Controller::networkAppeared);
     devices.InitSearch();
     devices.SendSearch();
 
@@ -94,7 +98,7 @@ void Controller::getDeviceList() {
         setButtonsEnabled(true);
         ui.countdownField->setText(QString());
         updateCountdownName();
-        if (!searchLookedInto && hintLine) hintLine->checkAfterSearch(vListDevice.size());
+        if (!searchLookedInto) ensureHintLine()->checkAfterSearch(vListDevice.size());
         searchLookedInto = true;
         return;
     }
@@ -123,14 +127,23 @@ void Controller::onRefreash() {
     ui.array_controller->removeAllRows();
 
     devices.ClearDeviceList();
-    devices.SendSearch();
-
     count = 0;
+    startSearchWindow();
+}
+
+void Controller::startSearchWindow() {
+    devices.SendSearch();
     counter = 0;
     searchLookedInto = false;
     if (hintLine) hintLine->clear();
     setButtonsEnabled(false);
     updateCountdownName();
+}
+
+void Controller::networkAppeared() {
+    // A window still counting down searches from the new network already.
+    if (counter >= kSearchTicks) startSearchWindow();
+    if (hintLine) hintLine->checkAtOpen();
 }
 
 void Controller::onLogin() {
@@ -204,9 +217,17 @@ void Controller::windowDidAppear() {
     if (appeared) return;
     appeared = true;
     new CopyActions(ui.tableview, ui.array_controller, texts, this);
-    hintLine = new HintLine(ui.hintLine, devices, texts, this);
+    new TableKeyboard(ui.tableview);
+    const bool searchEnded = hintLine != nullptr;
+    ensureHintLine();
     applyAccessibleTexts();
-    hintLine->checkAtOpen();
+    // Once the search window has ended, the line already tells everything.
+    if (!searchEnded) hintLine->checkAtOpen();
+}
+
+HintLine* Controller::ensureHintLine() {
+    if (!hintLine) hintLine = new HintLine(ui.hintLine, devices, texts, this);
+    return hintLine;
 }
 
 void Controller::windowWillClose() {
@@ -248,7 +269,7 @@ void Controller::applyAccessibleTexts() {
     ui.loginbutton->setAccessibleDescription(texts.text("Log In Help"));
     ui.storagebutton->setAccessibleDescription(texts.text("My storage Help"));
     ui.refreshbutton->setAccessibleDescription(texts.text("Refresh Help"));
-    hintLine->applyAccessibleTexts();
+    ensureHintLine()->applyAccessibleTexts();
     updateCountdownName();
 }
 

@@ -13,6 +13,7 @@ class DeviceSource;
 class DeviceTableModel;
 class FontNode;
 class HintLine;
+class NetworkFollower;
 class ParseOperation;
 class QAbstractButton;
 class QLabel;
@@ -24,7 +25,8 @@ class QTimer;
 
 // Drives the main window: starts the search through its device source and the language parse,
 // counts the 11-second search window down once a second while copying the device list into the
-// table, and opens the selected device, saying so when the desktop has no program for it.
+// table (again when a network appears after it), and opens the selected device, saying so when
+// the desktop has no program for it. It wires the window's parts, each a class of its own.
 // Everything here runs on the main thread.
 class Controller : public QObject {
     Q_OBJECT
@@ -79,6 +81,9 @@ public slots:
     void windowDidAppear();
     // Stops the search and the countdown, and ends the event loop with status 1.
     void windowWillClose();
+    // A network appeared: the line forgets "no network", and a search window that had ended
+    // runs again, as Refresh does, without emptying the list.
+    void networkAppeared();
 
 private:
     // The caption entry for key, or null while the parse has not completed or lacks the key.
@@ -89,6 +94,10 @@ private:
     void applyAccessibleTexts();
     void updateCountdownName();
     void setButtonsEnabled(bool enabled);
+    // A new search window: one search, the countdown from the start, the line cleared.
+    void startSearchWindow();
+    // The hint line, made after the first paint or when a search window ends, whichever first.
+    HintLine* ensureHintLine();
     void openSelectedDevice(const QString& scheme);
 
     DeviceSource& devices;

@@ -1,27 +1,32 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "search/deviceinfo.h"
 #include "search/searchhints.h"
 
 // Where the window's devices come from: starts, repeats and stops the search, and holds the list
-// the search fills. The controller calls it from the main thread only; what fills the list
-// behind it may run on other threads.
+// the search fills. The controller calls it from the main thread, but for Diagnose, which the
+// hint line calls off it; what fills the list behind it may run on other threads.
 class DeviceSource {
 public:
     virtual ~DeviceSource() = default;
 
     // Starts searching, once, at start-up.
     virtual void InitSearch() = 0;
-    // Sends one search with the default request.
+    // Begins a search window with one search with the default request.
     virtual void SendSearch() = 0;
     virtual void CopyDeviceList(std::vector<deviceinfo>& destination) = 0;
     virtual void ClearDeviceList() = 0;
-    // Stops the search; nothing is added to the list once it has returned.
+    // Stops the search; nothing is added to the list, and the network handler is not called,
+    // once it has returned.
     virtual void ExitSearch() = 0;
-    // What the search rests on now, for telling why it found devicesFound boxes: its workers,
-    // the interfaces, the holders of the ports it could not have.
-    virtual SearchFacts Facts(std::size_t devicesFound) = 0;
+    // Why the search window found devicesFound boxes: its workers, the hints, the interface
+    // patterns that match nothing. May read /proc: any thread but the window's main thread.
+    virtual SearchDiagnosis Diagnose(std::size_t devicesFound) = 0;
+    // Called on a search thread whenever the search starts serving a network that appeared
+    // (a new address got its worker). Set before InitSearch.
+    virtual void SetNetworkHandler(std::function<void()> handler) = 0;
 };

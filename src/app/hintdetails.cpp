@@ -9,18 +9,19 @@
 #include <QVBoxLayout>
 
 #include "src/app/captiontexts.h"
-#include "src/app/hintline.h"
+#include "src/app/hinttexts.h"
 
 HintDetails::HintDetails(const std::vector<SearchHint>& hints,
-                         const std::vector<SearchWorkerHealth>& workers, const CaptionTexts& texts,
-                         QWidget* parent)
+                         const std::vector<SearchWorkerHealth>& workers,
+                         const std::vector<std::string>& unmatchedPatterns,
+                         const CaptionTexts& texts, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("hintDetails"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(texts.text("Search Details"));
 
-    auto* text = new QPlainTextEdit(Text(hints, workers, texts), this);
+    auto* text = new QPlainTextEdit(Text(hints, workers, unmatchedPatterns, texts), this);
     text->setObjectName(QStringLiteral("hintDetailsText"));
     text->setReadOnly(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -43,10 +44,17 @@ HintDetails::HintDetails(const std::vector<SearchHint>& hints,
 
 QString HintDetails::Text(const std::vector<SearchHint>& hints,
                           const std::vector<SearchWorkerHealth>& workers,
+                          const std::vector<std::string>& unmatchedPatterns,
                           const CaptionTexts& texts) {
     QString text;
     for (const SearchHint& hint : hints) {
-        text += HintLine::Summary(hint, texts) + QLatin1Char('\n') + HintLine::Text(hint, texts) +
+        text += HintTexts::Summary(hint, texts) + QLatin1Char('\n') + HintTexts::Text(hint, texts) +
+                QStringLiteral("\n\n");
+    }
+    for (const std::string& pattern : unmatchedPatterns) {
+        text += texts.text("Pattern Unmatched",
+                           {{QStringLiteral("pattern"),
+                             QStringLiteral("'%1'").arg(QString::fromStdString(pattern))}}) +
                 QStringLiteral("\n\n");
     }
     text += texts.text("Search Workers") + QStringLiteral(":\n");

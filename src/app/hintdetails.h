@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+#include <string>
 #include <vector>
 
 #include "search/searchhints.h"
@@ -16,11 +17,15 @@ class HintDetails : public QDialog {
     Q_OBJECT
 public:
     HintDetails(const std::vector<SearchHint>& hints,
-                const std::vector<SearchWorkerHealth>& workers, const CaptionTexts& texts,
+                const std::vector<SearchWorkerHealth>& workers,
+                const std::vector<std::string>& unmatchedPatterns, const CaptionTexts& texts,
                 QWidget* parent);
 
-    // The dialog's text: each hint's summary and text in the user's language, then one line
-    // per worker (technical, in English, as it is meant to be handed on).
+    // The dialog's text: each hint's summary and text in the user's language, the interface
+    // patterns that match nothing, then one line per worker (technical, in English, as it is
+    // meant to be handed on).
     static QString Text(const std::vector<SearchHint>& hints,
-                        const std::vector<SearchWorkerHealth>& workers, const CaptionTexts& texts);
+                        const std::vector<SearchWorkerHealth>& workers,
+                        const std::vector<std::string>& unmatchedPatterns,
+                        const CaptionTexts& texts);
 };

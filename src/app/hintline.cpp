@@ -1,6 +1,8 @@
 #include "src/app/hintline.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <utility>
@@ -8,6 +10,7 @@
 #include "src/app/captiontexts.h"
 #include "src/app/devicesource.h"
 #include "src/app/hintdetails.h"
+#include "src/app/hinttexts.h"
 
 namespace {
 
@@ -16,44 +19,67 @@ bool KnownAtOpen(const SearchHint& hint) {
     return hint.code == "no-ipv4-interface" || hint.code == "broadcast-port-denied";
 }
 
-CaptionTexts::Values Values(const SearchHint& hint) {
-    CaptionTexts::Values values;
-    for (const SearchHintFact& fact : hint.facts) {
-        values.insert(QString::fromStdString(fact.name), QString::fromStdString(fact.value));
-    }
-    return values;
-}
-
 }  // namespace
 
 HintLine::HintLine(QLabel* label, DeviceSource& source, const CaptionTexts& texts, QObject* parent)
-    : QObject(parent), label(label), source(source), texts(texts) {
+    : QObject(parent),
+      label(label),
+      source(source),
+      texts(texts),
+      gathering(new QThreadPool(this)) {
+    gathering->setMaxThreadCount(1);
     label->setTextFormat(Qt::RichText);
     connect(label, &QLabel::linkActivated, this, &HintLine::showDetails);
 }
 
+HintLine::~HintLine() {
+    // The task uses the source, which the window tears down after the line.
+    gathering->waitForDone();
+}
+
 void HintLine::checkAtOpen() {
-    SearchFacts facts = source.Facts(0);
-    std::vector<SearchHint> hints = SearchHints(facts);
-    hints.erase(std::remove_if(hints.begin(), hints.end(),
-                               [](const SearchHint& hint) { return !KnownAtOpen(hint); }),
-                hints.end());
-    show(std::move(hints), std::move(facts.workers));
+    check(0, true);
 }
 
 void HintLine::checkAfterSearch(std::size_t devicesFound) {
-    SearchFacts facts = source.Facts(devicesFound);
-    std::vector<SearchHint> hints = SearchHints(facts);
-    show(std::move(hints), std::move(facts.workers));
+    check(devicesFound, false);
+}
+
+void HintLine::check(std::size_t devicesFound, bool atOpen) {
+    const int mine = ++generation;
+    ++pending;
+    QPointer<HintLine> line(this);
+    DeviceSource* from = &source;
+    gathering->start([line, from, devicesFound, atOpen, mine] {
+        SearchDiagnosis found = from->Diagnose(devicesFound);
+        // Back on the main thread; the line may be gone by then.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [line, found = std::move(found), atOpen, mine]() mutable {
+                if (!line) return;
+                --line->pending;
+                if (mine != line->generation) return;
+                std::vector<SearchHint> hints = std::move(found.hints);
+                if (atOpen) {
+                    hints.erase(std::remove_if(hints.begin(), hints.end(),
+                                               [](const SearchHint& h) { return !KnownAtOpen(h); }),
+                                hints.end());
+                }
+                line->show(std::move(hints), std::move(found));
+                emit line->checked();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void HintLine::clear() {
+    ++generation;
     show({}, {});
 }
 
-void HintLine::show(std::vector<SearchHint> hints, std::vector<SearchWorkerHealth> found) {
+void HintLine::show(std::vector<SearchHint> hints, SearchDiagnosis found) {
     shown = std::move(hints);
-    workers = std::move(found);
+    diagnosis = std::move(found);
     if (detailsDialog) detailsDialog->close();
     retranslate();
     label->setVisible(!shown.empty());
@@ -66,7 +92,7 @@ void HintLine::retranslate() {
     }
     // The link's own colour stands out on the window's slate blue, as the white text does.
     label->setText(QStringLiteral("%1 &nbsp;<a href=\"details\" style=\"color: #ffd666;\">%2</a>")
-                       .arg(Summary(shown.front(), texts).toHtmlEscaped(),
+                       .arg(HintTexts::Summary(shown.front(), texts).toHtmlEscaped(),
                             texts.text("Hint Details").toHtmlEscaped()));
 }
 
@@ -77,17 +103,10 @@ void HintLine::applyAccessibleTexts() {
 
 void HintLine::showDetails() {
     if (shown.empty()) return;
-    if (!detailsDialog) detailsDialog = new HintDetails(shown, workers, texts, label->window());
+    if (!detailsDialog) {
+        detailsDialog = new HintDetails(shown, diagnosis.workers, diagnosis.unmatchedPatterns,
+                                        texts, label->window());
+    }
     detailsDialog->show();
     detailsDialog->raise();
-}
-
-QString HintLine::Summary(const SearchHint& hint, const CaptionTexts& texts) {
-    return texts.text(QStringLiteral("Hint %1 Summary").arg(QString::fromStdString(hint.code)),
-                      QString::fromStdString(hint.summaryPattern), Values(hint));
-}
-
-QString HintLine::Text(const SearchHint& hint, const CaptionTexts& texts) {
-    return texts.text(QStringLiteral("Hint %1").arg(QString::fromStdString(hint.WordingKey())),
-                      QString::fromStdString(hint.textPattern), Values(hint));
 }

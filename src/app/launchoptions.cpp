@@ -1,7 +1,11 @@
 #include "src/app/launchoptions.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QLocale>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "src/app/languagefile.h"
 
@@ -35,5 +39,11 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
     options.resourceDirs = DefaultResourceDirs();
     options.interfaces = parser.values(interface);
     options.excludeInterfaces = parser.values(excludeInterface);
+    // An empty pattern matches no interface name: refused, as nas-search refuses it.
+    if (options.interfaces.contains(QString()) || options.excludeInterfaces.contains(QString())) {
+        std::fprintf(stderr, "%s: --interface and --exclude-interface need a pattern\n",
+                     qPrintable(QCoreApplication::applicationName()));
+        std::exit(1);
+    }
     return options;
 }

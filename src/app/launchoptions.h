@@ -16,6 +16,6 @@ struct LaunchOptions {
 
 // Reads --language CODE (which overrides the desktop's language list) and the repeatable
 // --interface GLOB and --exclude-interface GLOB from the program's arguments. --help and
-// --version print and exit, as does an unknown option (status 1); they need a
-// QCoreApplication, not a display.
+// --version print and exit, as do an unknown option and an empty pattern (status 1); they need
+// a QCoreApplication, not a display.
 LaunchOptions ParseLaunchOptions(const QStringList& arguments);

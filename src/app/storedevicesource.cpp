@@ -2,8 +2,23 @@
 
 #include <utility>
 
+#include "search/searchhealth.h"
 #include "search/searchlib.h"
 #include "src/store/deviceliststore.h"
+
+namespace {
+
+// The library tells one plain function; it hands the news to the window's handler.
+std::function<void()>& NetworkHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+
+void OnWorker(const SearchWorkerHealth& worker) {
+    if (worker.state != SearchWorkerState::Gone && NetworkHandler()) NetworkHandler()();
+}
+
+}  // namespace
 
 StoreDeviceSource::StoreDeviceSource(std::vector<std::string> interfaces,
                                      std::vector<std::string> excludeInterfaces)
@@ -11,11 +26,13 @@ StoreDeviceSource::StoreDeviceSource(std::vector<std::string> interfaces,
 
 void StoreDeviceSource::InitSearch() {
     SetSearchInterfaces(interfaces, excludeInterfaces);
+    SetSearchWorkerCallback(&OnWorker);
     // No callback of the window's own and no log file; a search worker per local address.
     CDeviceListStore::Instance().InitSearch(nullptr, false, nullptr, true);
 }
 
 void StoreDeviceSource::SendSearch() {
+    StartSearchWindow();
     CDeviceListStore::Instance().SendSearch(nullptr);
 }
 
@@ -29,8 +46,13 @@ void StoreDeviceSource::ClearDeviceList() {
 
 void StoreDeviceSource::ExitSearch() {
     CDeviceListStore::Instance().ExitSearch();
+    SetSearchWorkerCallback(nullptr);
 }
 
-SearchFacts StoreDeviceSource::Facts(std::size_t devicesFound) {
-    return GatherSearchFacts(devicesFound);
+SearchDiagnosis StoreDeviceSource::Diagnose(std::size_t devicesFound) {
+    return DiagnoseSearch(devicesFound);
+}
+
+void StoreDeviceSource::SetNetworkHandler(std::function<void()> handler) {
+    NetworkHandler() = std::move(handler);
 }

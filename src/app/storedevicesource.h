@@ -1,12 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "src/app/devicesource.h"
 
 // The real window's device source: the process's device list store, fed by the search library
-// on the chosen interfaces (every one by default). Main thread only, like every DeviceSource.
+// on the chosen interfaces (every one by default). Main thread, but for Diagnose; one at a
+// time, as the library is one per process.
 class StoreDeviceSource : public DeviceSource {
 public:
     StoreDeviceSource() = default;
@@ -19,7 +21,8 @@ public:
     void CopyDeviceList(std::vector<deviceinfo>& destination) override;
     void ClearDeviceList() override;
     void ExitSearch() override;
-    SearchFacts Facts(std::size_t devicesFound) override;
+    SearchDiagnosis Diagnose(std::size_t devicesFound) override;
+    void SetNetworkHandler(std::function<void()> handler) override;
 
 private:
     std::vector<std::string> interfaces;

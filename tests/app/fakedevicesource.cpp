@@ -26,10 +26,19 @@ void FakeDeviceSource::report(const char* ip, const char* host, const char* prod
     list.push_back(record);
 }
 
-SearchFacts FakeDeviceSource::Facts(std::size_t devicesFound) {
+SearchDiagnosis FakeDeviceSource::Diagnose(std::size_t devicesFound) {
+    std::lock_guard<std::mutex> lock(factsMutex);
     SearchFacts told = facts;
     told.devicesFound = devicesFound;
-    return told;
+    SearchDiagnosis diagnosis;
+    diagnosis.hints = SearchHints(told);
+    diagnosis.workers = told.workers;
+    return diagnosis;
+}
+
+void FakeDeviceSource::setFacts(const SearchFacts& told) {
+    std::lock_guard<std::mutex> lock(factsMutex);
+    facts = told;
 }
 
 SearchFacts FakeDeviceSource::HealthySearch() {

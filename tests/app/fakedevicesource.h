@@ -1,9 +1,14 @@
 #pragma once
 
+#include <functional>
+#include <mutex>
+
+#include "search/details/searchfacts.h"
 #include "src/app/devicesource.h"
 
 // A device source without a network, so that the window's tests run as any user: the test
-// reports devices into its list and reads back what the controller asked of it. Main thread.
+// reports devices into its list and reads back what the controller asked of it. Main thread,
+// but for Diagnose, which reads the facts under a lock.
 class FakeDeviceSource : public DeviceSource {
 public:
     void InitSearch() override { ++inits; }
@@ -11,14 +16,22 @@ public:
     void CopyDeviceList(std::vector<deviceinfo>& destination) override { destination = list; }
     void ClearDeviceList() override;
     void ExitSearch() override { ++exits; }
-    SearchFacts Facts(std::size_t devicesFound) override;
+    SearchDiagnosis Diagnose(std::size_t devicesFound) override;
+    void SetNetworkHandler(std::function<void()> handler) override { network = handler; }
+    // What the search library would do when a new address got its worker.
+    void networkAppears() { network(); }
+    // Replaces the facts Diagnose reads.
+    void setFacts(const SearchFacts& told);
 
     // Adds a device, or overwrites the entry with the same address as the store does.
     void report(const char* ip, const char* host, const char* product = "KNS-220");
 
     std::vector<deviceinfo> list;
-    // What Facts tells, but for the number of devices found; healthy until a test says otherwise.
+    // What Diagnose rests on, but for the number of devices found; healthy until a test says
+    // otherwise.
     SearchFacts facts = HealthySearch();
+    std::mutex factsMutex;
+    std::function<void()> network;
 
     // One LAN, three workers listening, a search sent and answered: no hint to give.
     static SearchFacts HealthySearch();

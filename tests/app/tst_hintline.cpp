@@ -101,7 +101,7 @@ void HintLineTest::theLineShowsWhatTheFactsCallForAndWhen() {
     QFETCH(QString, atOpen);
     QFETCH(QString, afterSearch);
     WindowFixture fixture;
-    fixture.devices().facts = FactsOf(situation);
+    fixture.devices().setFacts(FactsOf(situation));
     for (int i = 0; i < devices; ++i) {
         fixture.report(qPrintable(QStringLiteral("192.168.1.%1").arg(10 + i)), "nas");
     }
@@ -124,14 +124,14 @@ void HintLineTest::theLineShowsWhatTheFactsCallForAndWhen() {
 
 void HintLineTest::refreshClearsTheLine() {
     WindowFixture fixture;
-    fixture.devices().facts = FactsOf(Situation::PortHeld);
+    fixture.devices().setFacts(FactsOf(Situation::PortHeld));
     QVERIFY(fixture.showAndActivate());
     fixture.tick(12);
     QVERIFY(fixture.label("hintLine").isVisible());
     fixture.controller().onRefreash();
     QVERIFY(!fixture.label("hintLine").isVisible());
     // The new search window ends healthy: the line stays away.
-    fixture.devices().facts = FakeDeviceSource::HealthySearch();
+    fixture.devices().setFacts(FakeDeviceSource::HealthySearch());
     fixture.tick(12);
     QVERIFY(!fixture.label("hintLine").isVisible());
 }
@@ -141,7 +141,7 @@ void HintLineTest::detailsTellEveryHintAndWorkerAndCopyThem() {
     SearchFacts facts = FactsOf(Situation::NoPrivilege);
     facts.workers[1] = FactsOf(Situation::PortHeld).workers[1];
     facts.portHolders = FactsOf(Situation::PortHeld).portHolders;
-    fixture.devices().facts = facts;
+    fixture.devices().setFacts(facts);
     QVERIFY(fixture.showAndActivate());
     fixture.tick(12);
     QCOMPARE(fixture.controller().hints()->hints().size(), std::size_t{2});
@@ -152,7 +152,7 @@ void HintLineTest::detailsTellEveryHintAndWorkerAndCopyThem() {
     QTRY_VERIFY(details->isVisible());
     QVERIFY(!details->isModal());
     const QString text = details->findChild<QPlainTextEdit*>("hintDetailsText")->toPlainText();
-    QVERIFY(text.contains("sudo setcap cap_net_bind_service=+ep /usr/bin/nasfinder"));
+    QVERIFY(text.contains("sudo setcap cap_net_bind_service=+ep '/usr/bin/nasfinder'"));
     QVERIFY(text.contains("mediad (process 4242) holds UDP port 1900"));
     QVERIFY(text.contains("broadcast, port 67: failed (Permission denied)"));
     QVERIFY(text.contains("interface eth0 (192.168.1.2), port 1530: listening; 1 sent"));
@@ -167,7 +167,7 @@ void HintLineTest::detailsTellEveryHintAndWorkerAndCopyThem() {
 
 void HintLineTest::theLineSpeaksTheUsersLanguage() {
     WindowFixture fixture("de");
-    fixture.devices().facts = FactsOf(Situation::Offline);
+    fixture.devices().setFacts(FactsOf(Situation::Offline));
     QVERIFY(fixture.showAndActivate());
     QLabel& line = fixture.label("hintLine");
     QCOMPARE(Shown(line), QStringLiteral("Keine Netzwerkverbindung"));

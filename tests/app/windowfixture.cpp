@@ -6,6 +6,7 @@
 
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
+#include "src/app/hintline.h"
 
 WindowFixture::WindowFixture(const QString& language, const QStringList& resourceDirs) {
     LaunchOptions options;
@@ -51,11 +52,18 @@ bool WindowFixture::waitForCaptions() {
 
 void WindowFixture::tick(int times) {
     for (int i = 0; i < times; ++i) controller().getDeviceList();
+    waitForHints();
+}
+
+bool WindowFixture::waitForHints() {
+    return QTest::qWaitFor(
+        [this] { return !controller().hints() || !controller().hints()->checking(); }, 5000);
 }
 
 bool WindowFixture::showAndActivate() {
     mainWindow->show();
     QApplication::setActiveWindow(mainWindow.get());
     return QTest::qWaitForWindowActive(mainWindow.get()) &&
-           QTest::qWaitFor([this] { return controller().windowAppeared(); }, 5000);
+           QTest::qWaitFor([this] { return controller().windowAppeared(); }, 5000) &&
+           waitForHints();
 }

@@ -37,7 +37,9 @@ public:
     void report(const char* ip, const char* host, const char* product = "KNS-220");
     // Waits for the captions of the language file to be applied.
     bool waitForCaptions();
+    // Ticks the countdown, then waits for the hint line's checks to be shown.
     void tick(int times = 1);
+    bool waitForHints();
     // Shows and activates the window, and waits for what loads after its first paint.
     bool showAndActivate();
 
