@@ -76,6 +76,7 @@ private slots:
     void tableIsRebuiltOnlyWhenTheCountChanges();
     void deviceAfterTheWindowWaitsForRefresh();
     void refreshDuringTheWindowRestartsTheCountdown();
+    void aNetworkAppearingAfterTheWindowSearchesAgainKeepingTheList();
     void buttonsOpenTheSelectedDevice_data();
     void buttonsOpenTheSelectedDevice();
     void nothingOpensWithoutSelectionOrValidAddress();
@@ -235,6 +236,30 @@ void ControllerTest::refreshDuringTheWindowRestartsTheCountdown() {
     QCOMPARE(fixture.label("countdownField").text(), QStringLiteral("Search Time 0"));
     QVERIFY(!ButtonsEnabled(fixture));
     fixture.tick();
+    QVERIFY(ButtonsEnabled(fixture));
+}
+
+void ControllerTest::aNetworkAppearingAfterTheWindowSearchesAgainKeepingTheList() {
+    WindowFixture fixture;
+    QVERIFY(fixture.waitForCaptions());
+    fixture.report("192.168.1.20", "alpha");
+    fixture.tick(3);
+    // During the window the new network's worker searches already: nothing more to do.
+    fixture.devices().networkAppears();
+    QCoreApplication::processEvents();
+    QCOMPARE(fixture.devices().searches, 1);
+    fixture.tick(9);
+    QVERIFY(ButtonsEnabled(fixture));
+
+    fixture.devices().networkAppears();
+    QTRY_COMPARE(fixture.devices().searches, 2);
+    QVERIFY(!ButtonsEnabled(fixture));
+    QCOMPARE(fixture.devices().clears, 0);
+    fixture.report("192.168.7.5", "beyond");
+    fixture.tick();
+    QCOMPARE(fixture.label("countdownField").text(), QStringLiteral("Search Time 10"));
+    QCOMPARE(Column(fixture.rows(), "HomeHost"), (QStringList{"alpha", "beyond"}));
+    fixture.tick(11);
     QVERIFY(ButtonsEnabled(fixture));
 }
 

@@ -64,6 +64,8 @@ private slots:
     void theLineShowsWhatTheFactsCallForAndWhen_data();
     void theLineShowsWhatTheFactsCallForAndWhen();
     void refreshClearsTheLine();
+    void noNetworkGoesAsSoonAsAnAddressAppears();
+    void theCountdownsEndIsLookedIntoUnpaintedToo();
     void detailsTellEveryHintAndWorkerAndCopyThem();
     void theLineSpeaksTheUsersLanguage();
 };
@@ -134,6 +136,27 @@ void HintLineTest::refreshClearsTheLine() {
     fixture.devices().setFacts(FakeDeviceSource::HealthySearch());
     fixture.tick(12);
     QVERIFY(!fixture.label("hintLine").isVisible());
+}
+
+void HintLineTest::noNetworkGoesAsSoonAsAnAddressAppears() {
+    WindowFixture fixture;
+    fixture.devices().setFacts(FactsOf(Situation::Offline));
+    QVERIFY(fixture.showAndActivate());
+    QCOMPARE(Shown(fixture.label("hintLine")), QStringLiteral("No network connection"));
+    fixture.tick(2);
+    fixture.devices().setFacts(FakeDeviceSource::HealthySearch());
+    fixture.devices().networkAppears();
+    QTRY_VERIFY(!fixture.label("hintLine").isVisible());
+}
+
+void HintLineTest::theCountdownsEndIsLookedIntoUnpaintedToo() {
+    WindowFixture fixture;
+    fixture.devices().setFacts(FactsOf(Situation::NothingHeard));
+    fixture.tick(12);
+    QVERIFY(!fixture.controller().windowAppeared());
+    QVERIFY(fixture.controller().hints());
+    QCOMPARE(fixture.controller().hints()->hints().size(), std::size_t{1});
+    QCOMPARE(fixture.controller().hints()->hints()[0].code, std::string("nothing-heard"));
 }
 
 void HintLineTest::detailsTellEveryHintAndWorkerAndCopyThem() {

@@ -36,6 +36,8 @@ private slots:
     void copyingFromTheMenuAndWithCtrlC_data();
     void copyingFromTheMenuAndWithCtrlC();
     void tabOrderAndArrowKeys();
+    void theKeysSelectAsTheyMove_data();
+    void theKeysSelectAsTheyMove();
     void everyControlIsNamedAndDescribed_data();
     void everyControlIsNamedAndDescribed();
 };
@@ -127,6 +129,36 @@ void WindowAccessTest::tabOrderAndArrowKeys() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl("http://192.168.1.20")});
     QDesktopServices::unsetUrlHandler("http");
+}
+
+void WindowAccessTest::theKeysSelectAsTheyMove_data() {
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QList<int>>("keys");  // pressed after the table gets the focus
+    QTest::addColumn<int>("selected");
+    QTest::newRow("one row, focus alone") << 1 << QList<int>{} << 0;
+    QTest::newRow("one row, an arrow") << 1 << QList<int>{Qt::Key_Down} << 0;
+    QTest::newRow("End") << 3 << QList<int>{Qt::Key_End} << 2;
+    QTest::newRow("End, then Home") << 3 << QList<int>{Qt::Key_End, Qt::Key_Home} << 0;
+    QTest::newRow("Down twice, Up") << 3 << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << 1;
+}
+
+void WindowAccessTest::theKeysSelectAsTheyMove() {
+    QFETCH(int, rows);
+    QFETCH(QList<int>, keys);
+    QFETCH(int, selected);
+    WindowFixture fixture;
+    for (int i = 0; i < rows; ++i) {
+        fixture.report(qPrintable(QStringLiteral("192.168.1.%1").arg(10 + i)), "x");
+    }
+    fixture.tick(12);
+    QVERIFY(fixture.showAndActivate());
+    fixture.button("refreshbutton").setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), &fixture.table());
+    for (int key : keys) QTest::keyClick(&fixture.table(), Qt::Key(key));
+    const QModelIndexList rowsSelected = fixture.table().selectionModel()->selectedRows();
+    QCOMPARE(rowsSelected.size(), 1);
+    QCOMPARE(rowsSelected.first().row(), selected);
 }
 
 void WindowAccessTest::everyControlIsNamedAndDescribed_data() {

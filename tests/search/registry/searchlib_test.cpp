@@ -485,6 +485,33 @@ TEST(SearchLib, ACallbackThatStopsTheLibraryNeitherDeadlocksNorOutlivesItsReturn
     }
 }
 
+// A callback that takes its time, as a write to a stalled pipe does.
+std::atomic<bool> slowInside{false};
+std::atomic<bool> slowDone{false};
+
+int SlowReport(deviceinfo*, int) {
+    if (slowInside.exchange(true)) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    slowDone = true;
+    return 0;
+}
+
+TEST(SearchLib, ExitSearchLibReturnsOnlyOnceTheCallbackInFlightHasReturned) {
+    REQUIRE_SEALED_NETWORK();
+    REQUIRE_FRESH_REGISTRY();
+    InitSearchLib(&SlowReport, false, nullptr, false);
+    const std::string ssdp =
+        "HTTP/1.1 200 OK\r\nSERVER: Linux UPnP/1.0 KIVO/2.1, b, KORVANT/nas/NS200\r\n"
+        "USN: uuid:s2::urn:schemas-upnp-org:device:HomeNasDevice:1\r\n\r\n";
+    asio::io_context io;
+    udp::socket box(io, udp::v4());
+    box.send_to(asio::buffer(ssdp), udp::endpoint(asio::ip::address_v4::loopback(), 1900));
+    ASSERT_TRUE(nasfinder::test::WaitUntil([] { return slowInside.load(); }));
+
+    ExitSearchLib();
+    EXPECT_TRUE(slowDone) << "ExitSearchLib returned while a callback was still running";
+}
+
 // Reports that reach the dispatch, for the per-interface worker's own test.
 std::mutex reportMutex;
 std::condition_variable reportArrived;
