@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 
 #include <cstring>
+#include <deque>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -50,8 +51,11 @@ private:
     std::string name;
 };
 
+// The calls outlive a test's probes: the registry may still hold them in the next test.
+std::deque<std::vector<std::string>> allCalls;
+
 struct Probes {
-    std::vector<std::string>* calls = new std::vector<std::string>;
+    std::vector<std::string>* calls = &allCalls.emplace_back();
     ProbeWorker* first = new ProbeWorker(calls, "first");
     ProbeWorker* second = new ProbeWorker(calls, "second");
 

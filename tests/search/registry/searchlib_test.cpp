@@ -366,6 +366,13 @@ TEST(SearchLib, HealthTellsEachWorkersStateAndWhatItHeardInTheSearchWindow) {
     health = GetSearchWorkerHealth();
     EXPECT_EQ(health[1].announcementsHeard, 0u);
     EXPECT_EQ(health[2].answersReceived, 0u);
+
+    // Port 67 is free again: the failed worker is set up anew at the next search.
+    holder.close();
+    SendMessage(nullptr);
+    health = GetSearchWorkerHealth();
+    EXPECT_EQ(health[0].state, SearchWorkerState::Listening);
+    EXPECT_EQ(health[0].searchesSent, 1u);
     StopLibrary();
     EXPECT_TRUE(GetSearchWorkerHealth().empty());
 }
