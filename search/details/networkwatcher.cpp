@@ -19,7 +19,8 @@ CNetworkWatcher::~CNetworkWatcher() {
 }
 
 void CNetworkWatcher::Start(std::function<void()> change, bool tryNetlink) {
-    Stop();
+    boost::mutex::scoped_lock lock(lifeMutex);
+    StopWatching();
     onChange = std::move(change);
     io.restart();
     std::string error = "not tried";
@@ -46,6 +47,11 @@ void CNetworkWatcher::Start(std::function<void()> change, bool tryNetlink) {
 }
 
 void CNetworkWatcher::Stop() {
+    boost::mutex::scoped_lock lock(lifeMutex);
+    StopWatching();
+}
+
+void CNetworkWatcher::StopWatching() {
     if (!thread.joinable()) return;
     io.stop();
     thread.join();

@@ -10,6 +10,7 @@
 #include <boost/asio/generic/raw_protocol.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/thread/mutex.hpp>
 #include <boost/thread/thread.hpp>
 
 // Watches the machine's addresses and calls onChange on its own thread soon after an IPv4
@@ -36,12 +37,15 @@ public:
     static constexpr int kPollMilliseconds = 1000;
 
 private:
+    void StopWatching();
     bool OpenNetlink(std::string& error);
     void ReceiveEvents();
     void Poll();
     // The IPv4 addresses of interfaces that are up, with their interfaces and carrier.
     std::vector<std::string> WatchedAddresses() const;
 
+    // Start and Stop may come from different threads (a callback that stops the library).
+    boost::mutex lifeMutex;
     boost::asio::io_context io;
     boost::asio::generic::raw_protocol::socket netlink{io};
     boost::asio::steady_timer timer{io};

@@ -461,8 +461,13 @@ TEST(SearchLib, ACallbackThatStopsTheLibraryNeitherDeadlocksNorOutlivesItsReturn
     nasfinder::test::TempLog log;
     stopLog = &log;
     InitSearchLib(&StopFromCallback, true, log.Location().c_str(), false);
-    const auto& list = SearchThreadList();
-    ASSERT_EQ(list.size(), 2u);
+    // The stopping worker outlives the stop, for its thread to return into; the others go.
+    std::vector<std::pair<int, CSearchDeviceThread*>> workers;
+    for (const auto& entry : SearchThreadList()) {
+        workers.emplace_back(entry.pSearchThread->Port(), entry.pSearchThread);
+    }
+    // Through the registry's lock, which the stop takes after this read.
+    ASSERT_EQ(GetSearchWorkerHealth().size(), 2u);
 
     SearchRequest answer{};
     answer.cmd = kSearchAnswerCmd;
@@ -484,11 +489,10 @@ TEST(SearchLib, ACallbackThatStopsTheLibraryNeitherDeadlocksNorOutlivesItsReturn
     EXPECT_TRUE(othersEndedInside) << "the report waiting behind the callback kept its worker";
     EXPECT_THAT(log.Contents(), HasSubstr("Thread Find Device dropped, search stopping  *["));
     // The stopping worker's own thread ends once its callback has returned.
-    for (const auto& entry : list) {
-        EXPECT_TRUE(nasfinder::test::WaitUntil([&] {
-            return !entry.pSearchThread->WorkThreadRunning();
-        })) << "worker "
-            << entry.pSearchThread->Port();
+    for (const auto& [port, worker] : workers) {
+        if (port != stopperPort) continue;
+        EXPECT_TRUE(nasfinder::test::WaitUntil([&] { return !worker->WorkThreadRunning(); }))
+            << "worker " << port;
     }
 }
 
