@@ -7,6 +7,7 @@
 
 #include "search/details/localiplist.h"
 #include "search/details/networkwatcher.h"
+#include "search/details/probesweep.h"
 #include "search/details/searchdevicebroadcastthread.h"
 #include "search/details/searchdevicemulticastthread.h"
 #include "search/details/searchdevicemulticommandthead.h"
@@ -128,13 +129,16 @@ void SendToAllThreads(const SearchRequest* request) {
     if (bInterfaceSearch) UpdateInterfaceThreads();
     Lock lock(registryMutex);
     latestRequest = *request;
+    std::vector<CSearchDeviceThread*> searched;
     for (std::size_t i = 0; i < searchThreadList.size(); ++i) {
         if (!Running(searchThreadList[i])) continue;
         CSearchDeviceThread* worker = searchThreadList[i].pSearchThread;
         worker->ResetCounters();
         worker->ClearLastDevice();
         worker->SendSearchCommand(request);
+        searched.push_back(worker);
     }
+    StartProbeSweep(searched, *request);
 }
 
 void StopSearchThreads() {
