@@ -47,12 +47,12 @@ const std::vector<SearchHintWording> kWordings = {
      "switched on and connected to the same network as this computer (its lights, or your "
      "router's list of devices), then search again."},
     {"probe-no-route", "Other network not connected",
-     "The search could not be sent to {count} of the addresses you asked for ({targets}): "
+     "The search could not be sent to addresses you asked for ({targets}; {count} in all): "
      "there is no route to them ({error}). This computer is not connected to their network "
      "(a VPN that is down, for example). Connect to it, then search again."},
     {"probe-unanswered", "No answer from the addresses you asked for",
-     "The search went to {count} addresses you asked for ({targets}) and none of them "
-     "answered. Check that the box is switched on and that UDP ports 1900 and 68 reach it "
+     "The search went to the addresses you asked for ({targets}; {count} in all) and none "
+     "of them answered. Check that the box is switched on and that UDP ports 1900 and 68 reach it "
      "across the router or VPN, then search again."},
 };
 

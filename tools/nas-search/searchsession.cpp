@@ -34,11 +34,13 @@ CSearchSession::CSearchSession(const SearchOptions& options, CSearchOutput& outp
     current.store(this);
     SetSearchInterfaces(options.interfaces, options.excludeInterfaces);
     SetSearchWorkerCallback(&CSearchSession::OnWorker);
+    SetSearchTargets(options.targets);
     CDeviceListStore::Instance().InitSearch(&CSearchSession::OnReport, options.logDir.has_value(),
                                             options.logDir ? options.logDir->c_str() : nullptr,
                                             options.interfaceSearch);
     running = true;
     for (const SearchWorkerHealth& worker : GetSearchWorkerHealth()) output.Worker(worker);
+    if (!options.targets.empty()) output.Probe(options.targets.size());
 }
 
 CSearchSession::~CSearchSession() {
