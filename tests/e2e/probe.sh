@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Boxes beyond this network, in one lab walked in turn: the host's LAN 1 leads to a router
-# (forwarding on) and behind it a remote LAN 10.78.0.0/16 with one box, 10.78.1.1. Multicast and
-# the limited broadcast stop at the router, unicast probes cross it:
-#   no --probe                  the remote box is not found
-#   --probe ADDRESS/RANGE/NAME  it is, answering both the unicast M-SEARCH and search request
+# (forwarding on) and behind it a remote LAN 10.78.0.0/16 with two boxes, 10.78.1.1 and
+# 10.78.1.2. Multicast and the limited broadcast stop at the router, unicast probes cross it:
+#   no --probe                  the remote boxes are not found
+#   --probe ADDRESS/RANGE/NAME  they are, answering the unicast M-SEARCH and search request;
+#                               a probe of one box's address is answered by that box alone
 #   a /22 sweep                 paced: first to last probe on the router's wire
 #   --probe with no route       the hint probe-no-route
 #   --probe an empty address    the hint probe-unanswered
@@ -15,10 +16,11 @@ box=$(lab_box_address 78 1)
 lab_create "$lab"
 lab_add_lan "$lab" 1
 lab_add_remote_lan "$lab" 1 78
-lab_add_boxes "$lab" far78 1 1
+lab_add_boxes "$lab" far78 1 2
 lab_hosts "$lab" host "127.0.0.1 localhost" "$box far-nas.lab"
 lab_start_sim "$lab" far78 "$work/sim.log" "$sim" \
-    --box "$box,box-far,nas-far,KORVANT,NS200,2.1"
+    --box "$box,box-far,nas-far,KORVANT,NS200,2.1" \
+    --box "$(lab_box_address 78 2),box-far2,nas-far2,KORVANT,NS200,2.1"
 
 hint_codes() {
     jq -r 'select(.event == "hint") | .code' "$1" | tr '\n' ' ' | sed 's/ $//'
@@ -40,10 +42,11 @@ check "without --probe the remote box is not found" equals "$(device_ids "$work/
 check "without --probe there is no probe line" equals "$(probe_line "$work/plain.json")" ""
 check "and no probe hint" equals "$(hint_codes "$work/plain.json")" "nothing-heard"
 
-for target in "$box" 10.78.1.0/24 far-nas.lab; do
+for entry in "$box:box-far" "10.78.1.0/24:box-far box-far2" "far-nas.lab:box-far"; do
+    target=${entry%%:*}
     name=found-${target//\//_}
     run_search "$name" --probe "$target"
-    check "--probe $target finds the remote box" equals "$(device_ids "$work/$name.json")" box-far
+    check "--probe $target finds ${entry#*:}" equals "$(device_ids "$work/$name.json")" "${entry#*:}"
     check "--probe $target: no hint" equals "$(hint_codes "$work/$name.json")" ""
 done
 check "the probe line follows the workers" equals \
@@ -72,7 +75,7 @@ echo "sweep of a /22: 2044 probes in $span s"
 check "at most 4000 a second: 2043 gaps take at least 0.51 s (took $span s)" \
     test "$(echo "$span >= 0.51" | bc)" -eq 1
 check "and the sweep is out within 2 s (took $span s)" test "$(echo "$span <= 2" | bc)" -eq 1
-check "the sweep found the box" equals "$(device_ids "$work/sweep.json")" box-far
+check "the sweep found the boxes" equals "$(device_ids "$work/sweep.json")" "box-far box-far2"
 
 run_search no-route --probe 192.0.2.7 --probe 192.0.2.8
 check "no route: the hint is probe-no-route" equals "$(hint_codes "$work/no-route.json")" \
