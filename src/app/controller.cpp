@@ -23,6 +23,7 @@
 #include "src/app/hintline.h"
 #include "src/app/languagefile.h"
 #include "src/app/openfailuremessage.h"
+#include "src/app/othernetworks.h"
 #include "src/app/parseoperation.h"
 
 namespace {
@@ -50,6 +51,7 @@ void Controller::setOutlets(const Outlets& outlets) {
 
 void Controller::setLaunchOptions(const LaunchOptions& launchOptions) {
     options = launchOptions;
+    targetList = SearchTargetList(options.probeAddresses);
 }
 
 void Controller::awakeFromNib() {
@@ -73,6 +75,7 @@ void Controller::awakeFromNib() {
     ConsoleLog(
         QStringLiteral("fileToOpen = %1").arg(path.isNull() ? QStringLiteral("(null)") : path));
 
+    devices.SetTargets(targetList.addresses());
     devices.InitSearch();
     devices.SendSearch();
 
@@ -193,6 +196,7 @@ void Controller::ReflashLanguage() {
     applyCaption(ui.deviceListField, QStringLiteral("Device List"));
     applyAccessibleTexts();
     if (hintLine) hintLine->retranslate();
+    if (targetEditor) targetEditor->retranslate();
 }
 
 void Controller::tableViewSortDescriptorsDidChange() {
@@ -203,7 +207,10 @@ void Controller::tableViewSortDescriptorsDidChange() {
 void Controller::windowDidAppear() {
     if (appeared) return;
     appeared = true;
-    new CopyActions(ui.tableview, ui.array_controller, texts, this);
+    auto* copyActions = new CopyActions(ui.tableview, ui.array_controller, texts, this);
+    targetEditor = new OtherNetworks(ui.tableview->window(), copyActions->menu(), targetList,
+                                     devices, texts, this);
+    connect(targetEditor, &OtherNetworks::searchAgain, this, &Controller::onRefreash);
     hintLine = new HintLine(ui.hintLine, devices, texts, this);
     applyAccessibleTexts();
     hintLine->checkAtOpen();

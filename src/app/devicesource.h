@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "search/deviceinfo.h"
@@ -13,6 +14,8 @@ class DeviceSource {
 public:
     virtual ~DeviceSource() = default;
 
+    // The addresses beyond this network that every later search also probes (IPv4, dotted).
+    virtual void SetTargets(const std::vector<std::string>& addresses) = 0;
     // Starts searching, once, at start-up.
     virtual void InitSearch() = 0;
     // Sends one search with the default request.

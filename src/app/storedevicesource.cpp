@@ -9,6 +9,10 @@ StoreDeviceSource::StoreDeviceSource(std::vector<std::string> interfaces,
                                      std::vector<std::string> excludeInterfaces)
     : interfaces(std::move(interfaces)), excludeInterfaces(std::move(excludeInterfaces)) {}
 
+void StoreDeviceSource::SetTargets(const std::vector<std::string>& addresses) {
+    SetSearchTargets(addresses);
+}
+
 void StoreDeviceSource::InitSearch() {
     SetSearchInterfaces(interfaces, excludeInterfaces);
     // No callback of the window's own and no log file; a search worker per local address.

@@ -6,6 +6,7 @@
 // reports devices into its list and reads back what the controller asked of it. Main thread.
 class FakeDeviceSource : public DeviceSource {
 public:
+    void SetTargets(const std::vector<std::string>& addresses) override { targets = addresses; }
     void InitSearch() override { ++inits; }
     void SendSearch() override { ++searches; }
     void CopyDeviceList(std::vector<deviceinfo>& destination) override { destination = list; }
@@ -17,6 +18,7 @@ public:
     void report(const char* ip, const char* host, const char* product = "KNS-220");
 
     std::vector<deviceinfo> list;
+    std::vector<std::string> targets;
     // What Facts tells, but for the number of devices found; healthy until a test says otherwise.
     SearchFacts facts = HealthySearch();
 
