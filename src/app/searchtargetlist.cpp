@@ -1,6 +1,7 @@
 #include "src/app/searchtargetlist.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 
 #include <memory>
 #include <set>
@@ -13,10 +14,13 @@ namespace {
 
 const QString kTargetsKey = QStringLiteral("search/targets");
 
-// $XDG_CONFIG_HOME/nasfinder/nasfinder.conf, in INI.
+// $XDG_CONFIG_HOME/nasfinder/nasfinder.conf (~/.config without it), in INI. Named by path:
+// Qt's own INI name for a user's settings ends in .ini.
 std::unique_ptr<QSettings> UserSettings() {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("nasfinder"), QStringLiteral("nasfinder"));
+    return std::make_unique<QSettings>(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+            QStringLiteral("/nasfinder/nasfinder.conf"),
+        QSettings::IniFormat);
 }
 
 }  // namespace
