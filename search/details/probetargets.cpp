@@ -11,10 +11,9 @@ namespace {
 
 // Read with std::atomic_load: a copy of the pointer keeps the table alive for its reader.
 std::shared_ptr<const CProbeTargetTable> currentTable;
-// Spares the receive path the shared pointer's lock while no targets are set.
-std::atomic<bool> targetsSet{false};
-
 }  // namespace
+
+std::atomic<bool> probeTargetsSet{false};
 
 CProbeTargetTable::CProbeTargetTable(std::vector<std::uint32_t> list) : addresses(std::move(list)) {
     std::sort(addresses.begin(), addresses.end());
@@ -65,7 +64,7 @@ void PublishProbeTargets(const std::vector<std::string>& texts) {
     std::shared_ptr<const CProbeTargetTable> table;
     if (!addresses.empty()) table = std::make_shared<const CProbeTargetTable>(std::move(addresses));
     WriteSearchLog("SetSearchTargets : %d targets ", table ? static_cast<int>(table->Size()) : 0);
-    targetsSet.store(table != nullptr);
+    probeTargetsSet.store(table != nullptr);
     std::atomic_store(&currentTable, table);
 }
 
@@ -73,8 +72,7 @@ std::shared_ptr<const CProbeTargetTable> CurrentProbeTargets() {
     return std::atomic_load(&currentTable);
 }
 
-void CountProbeAnswer(const char* fromIp) {
-    if (!targetsSet.load(std::memory_order_relaxed)) return;
+void CountTargetAnswer(const char* fromIp) {
     in_addr raw{};
     if (::inet_pton(AF_INET, fromIp, &raw) != 1) return;
     const std::shared_ptr<const CProbeTargetTable> table = CurrentProbeTargets();

@@ -46,6 +46,11 @@ private:
 void PublishProbeTargets(const std::vector<std::string>& addresses);
 // The current table, or null without targets.
 std::shared_ptr<const CProbeTargetTable> CurrentProbeTargets();
-// Counts an answer from fromIp when it is a target. Runs on the receive path for every answer:
-// without targets it reads one flag, with them it parses the address and searches the table.
-void CountProbeAnswer(const char* fromIp);
+// Set while a table is published: spares the receive path anything more without targets.
+extern std::atomic<bool> probeTargetsSet;
+// Counts an answer from fromIp when it is a target (parses it and searches the table).
+void CountTargetAnswer(const char* fromIp);
+// Runs on the receive path for every answer: inline, so that without targets it costs one load.
+inline void CountProbeAnswer(const char* fromIp) {
+    if (probeTargetsSet.load(std::memory_order_relaxed)) CountTargetAnswer(fromIp);
+}
