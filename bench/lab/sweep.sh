@@ -52,12 +52,12 @@ cpu_ms() {
     lab_exec "$name" host "$rusage" "$work/usage" "$search" --json --seconds 3 "$@" \
         >"$work/out.json" 2>/dev/null
     read -r user sys _ <"$work/usage"
-    echo "$(((user + sys) / 1000))"
+    echo "$((user / 1000)) $((sys / 1000))"
 }
 
 runs=${NASFINDER_BENCH_RUNS:-3}
-printf '%-4s %-10s %-10s %-12s %-9s %-12s %s\n' run datagrams seconds "datagrams/s" found \
-    "cpu ms plain" "cpu ms sweep"
+printf '%-4s %-10s %-10s %-12s %-9s %-14s %s\n' run datagrams seconds "datagrams/s" found \
+    "plain user+sys" "with sweep user+sys ms"
 for ((run = 1; run <= runs; run++)); do
     plain=$(cpu_ms)
     ip netns exec "$name-lan1" tcpdump -i eth0 -n -Z root -w "$work/sweep.pcap" \
@@ -70,11 +70,14 @@ for ((run = 1; run <= runs; run++)); do
     wait "$capture" 2>/dev/null || true
     found=$(jq -r 'select(.event == "device") | .id' "$work/out.json" | sort -u | wc -l)
     tcpdump -r "$work/sweep.pcap" -n -tt 2>/dev/null | awk '{print $1}' >"$work/times"
-    awk -v run="$run" -v found="$found/$boxes" -v plain="$plain" -v swept="$swept" '
+    read -r plainUser plainSys <<<"$plain"
+    read -r sweptUser sweptSys <<<"$swept"
+    awk -v run="$run" -v found="$found/$boxes" -v pu="$plainUser" -v ps="$plainSys" \
+        -v su="$sweptUser" -v ss="$sweptSys" '
         NR == 1 { first = $1 } { last = $1 }
         END {
             span = last - first
-            printf "%-4d %-10d %-10.3f %-12.0f %-9s %-12d %d (sweep %+d)\n", run, NR, span,
-                (span > 0 ? (NR - 1) / span : 0), found, plain, swept, swept - plain
+            printf "%-4d %-10d %-10.3f %-12.0f %-9s %-14s %d+%d (sweep %+d ms)\n", run, NR, span,
+                (span > 0 ? (NR - 1) / span : 0), found, pu "+" ps, su, ss, su + ss - pu - ps
         }' "$work/times"
 done

@@ -59,7 +59,11 @@ void CProbeSweep::Stop() {
 
 bool CProbeSweep::PaceUntil(std::chrono::steady_clock::time_point at) {
     std::unique_lock<std::mutex> lock(mutex);
-    return !cancelled.wait_until(lock, at, [this] { return cancel; });
+    if (cancel) return false;
+    // A datagram already due goes at once; otherwise one wake-up sends the few due by then, so
+    // that the thread wakes a thousand times a second rather than four thousand.
+    if (std::chrono::steady_clock::now() >= at) return true;
+    return !cancelled.wait_until(lock, at + kBatch - kGap, [this] { return cancel; });
 }
 
 void CProbeSweep::Sweep(std::shared_ptr<const CProbeTargetTable> targets,

@@ -27,6 +27,8 @@ class CProbeSweep {
 public:
     static constexpr int kRate = 4000;  // datagrams a second, at most
     static constexpr std::chrono::microseconds kGap{1000000 / kRate};
+    // Datagrams go in groups of kBatch / kGap, never ahead of their time.
+    static constexpr std::chrono::microseconds kBatch{1000};
 
     ~CProbeSweep() { Stop(); }
 
