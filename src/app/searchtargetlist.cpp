@@ -56,6 +56,12 @@ std::vector<std::string> SearchTargetList::addresses() const {
                 all.push_back(std::move(address));
             }
         }
+        if (all.size() >= kMaxSearchTargets) {
+            ConsoleLog(QStringLiteral("search targets: %1 reaches the limit of %2 addresses")
+                           .arg(text)
+                           .arg(kMaxSearchTargets));
+            break;
+        }
     }
     return all;
 }

@@ -115,25 +115,6 @@ INSTANTIATE_TEST_SUITE_P(
         InfoRequest{"version_with_a_value", {"--version=1"}, ParseOutcome::Invalid}),
     [](const ::testing::TestParamInfo<InfoRequest>& info) { return info.param.name; });
 
-// Addresses and ranges only: a host name would ask the resolver, and this test is not sealed.
-TEST(SearchOptions, ProbesRepeatAndARefusedTargetIsOneLineOnItsOwn) {
-    SearchOptions options;
-    std::string message;
-    ASSERT_EQ(ParseSearchOptions({"--probe", "10.78.3.5", "--probe=10.78.4.0/30", "--watch"},
-                                 options, message),
-              ParseOutcome::Run)
-        << message;
-    EXPECT_EQ(options.probes, (std::vector<std::string>{"10.78.3.5", "10.78.4.0/30"}));
-    EXPECT_EQ(options.targets, (std::vector<std::string>{"10.78.3.5", "10.78.4.1", "10.78.4.2"}));
-
-    options.searches = 77;
-    EXPECT_EQ(ParseSearchOptions({"--probe", "10.78.3.5", "--probe", "10.0.0.0/8"}, options,
-                                 message),
-              ParseOutcome::Refused);
-    EXPECT_EQ(message, "--probe 10.0.0.0/8: a range may hold at most 4096 addresses (/20)");
-    EXPECT_EQ(options.searches, 77);
-}
-
 struct BadArguments {
     const char* name;
     std::vector<std::string> args;

@@ -1,5 +1,6 @@
 // The probe sweep with the real library in a sealed namespace: the unicast M-SEARCH text, a
-// box's answer counted for its address, the pace of a /22 and a sweep cancelled by the stop.
+// box's answer counted for its address (and only its), the pace of a /22 and a sweep cancelled
+// by the stop.
 // Targets are 127.0.0.0/8 addresses, all local on the namespace's loopback.
 
 #include <chrono>
@@ -45,15 +46,6 @@ TEST(UnicastMSearch, NamesTheTargetInHostAndKeepsTheRest) {
               "MAN: \"ssdp:discover\"\r\n"
               "MX: 3\r\n"
               "\r\n");
-}
-
-TEST(ProbeTargetTable, FindsTargetsOnlyAndKeepsEachOnce) {
-    const CProbeTargetTable table({0x0A4E0305, 0x0A4E0301, 0x0A4E0305});
-    ASSERT_EQ(table.Size(), 2u);
-    EXPECT_EQ(table.Address(0), 0x0A4E0301u);
-    EXPECT_EQ(table.Find(0x0A4E0305), &table.At(1));
-    EXPECT_EQ(table.Find(0x0A4E0302), nullptr);
-    EXPECT_EQ(table.Find(0xFFFFFFFF), nullptr);
 }
 
 // A box at 127.0.0.2 answers the unicast search request; the answer counts for its address.
