@@ -5,6 +5,7 @@
 #   no --probe                  the remote boxes are not found
 #   --probe ADDRESS/RANGE/NAME  they are, answering the unicast M-SEARCH and search request;
 #                               a probe of one box's address is answered by that box alone
+#   --watch --probe             every round probes
 #   a /22 sweep                 paced: first to last probe on the router's wire
 #   --probe with no route       the hint probe-no-route
 #   --probe an empty address    the hint probe-unanswered
@@ -56,6 +57,13 @@ check "the probe line counts the addresses" equals \
     "$(probe_line "$work/found-10.78.1.0_24.json")" '{"event":"probe","targets":254}'
 check "the unicast M-SEARCH was answered (SSDP worker)" has_report "$work/found-$box.json" box-far 1900 1
 check "the unicast search request was answered (port 67)" has_report "$work/found-$box.json" box-far 67 1
+
+# A watch probes every round.
+lab_exec "$lab" host timeout -s TERM 7 "$search" --watch --every 2 --json --probe "$box" \
+    >"$work/watch.json" 2>"$work/watch.err"
+check "--watch --probe: the box appears" equals \
+    "$(jq -r 'select(.event == "appeared") | .id' "$work/watch.json")" box-far
+check "and stays: it answers three rounds' probes" equals "$(jq -r 'select(.event == "gone") | .id' "$work/watch.json")" ""
 
 # The sweep's pace, from the router's side of the host's LAN: 1022 addresses, 2044 datagrams.
 # Started directly, not through a shell function, so that $! is tcpdump itself.
