@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "search/details/searchfacts.h"
@@ -46,6 +47,14 @@ const std::vector<SearchHintWording> kWordings = {
      "The search went out and nothing answered or announced itself. Check that the box is "
      "switched on and connected to the same network as this computer (its lights, or your "
      "router's list of devices), then search again."},
+    {"probe-no-route", "Other network not connected",
+     "The search could not be sent to addresses you asked for ({targets}; {count} in all): "
+     "there is no route to them ({error}). This computer is not connected to their network "
+     "(a VPN that is down, for example). Connect to it, then search again."},
+    {"probe-unanswered", "No answer from the addresses you asked for",
+     "The search went to the addresses you asked for ({targets}; {count} in all) and none "
+     "of them answered. Check that the box is switched on and that UDP ports 1900 and 68 reach it "
+     "across the router or VPN, then search again."},
 };
 
 SearchHintFact Number(const char* name, long long value) {
@@ -119,6 +128,46 @@ SearchHint PortInUse(int port, const std::vector<PortHolder>& holders) {
     const std::string command = "sudo ss -ulpn 'sport = :" + std::to_string(port) + "'";
     return MakeHint("port-in-use", std::to_string(port) + " unknown",
                     {Number("port", port), Text("command", command)});
+}
+
+// The first few addresses and, when there are more, an ellipsis: the count tells how many.
+std::string FirstAddresses(const std::vector<const SearchTargetHealth*>& targets) {
+    constexpr std::size_t kNamed = 3;
+    std::string text;
+    for (std::size_t i = 0; i < targets.size() && i < kNamed; ++i) {
+        text += (i == 0 ? "" : ", ") + targets[i]->address;
+    }
+    return targets.size() > kNamed ? text + ", …" : text;
+}
+
+// Targets without a route to them; and, when no target answered at all, those probed in vain:
+// a range whose box answered gives no hint for its empty addresses.
+void AddProbeHints(const std::vector<SearchTargetHealth>& targets, std::vector<SearchHint>& hints) {
+    std::vector<const SearchTargetHealth*> noRoute;
+    std::vector<const SearchTargetHealth*> unanswered;
+    int routeError = 0;
+    bool answered = false;
+    for (const SearchTargetHealth& target : targets) {
+        answered = answered || target.answers > 0;
+        if (target.lastSendError == ENETUNREACH || target.lastSendError == EHOSTUNREACH) {
+            noRoute.push_back(&target);
+            routeError = target.lastSendError;
+        } else if (target.probesSent > 0) {
+            unanswered.push_back(&target);
+        }
+    }
+    if (!noRoute.empty()) {
+        hints.push_back(MakeHint(
+            "probe-no-route", "",
+            {Number("count", static_cast<long long>(noRoute.size())),
+             Text("targets", FirstAddresses(noRoute)), Text("error", std::strerror(routeError)),
+             Number("errno", routeError)}));
+    }
+    if (!unanswered.empty() && !answered) {
+        hints.push_back(MakeHint("probe-unanswered", "",
+                                 {Number("count", static_cast<long long>(unanswered.size())),
+                                  Text("targets", FirstAddresses(unanswered))}));
+    }
 }
 
 }  // namespace
@@ -275,6 +324,7 @@ std::vector<SearchHint> SearchHints(const SearchFacts& facts) {
                                  {Text("ports", ports),
                                   Number("announcements", static_cast<long long>(announcements))}));
     }
+    AddProbeHints(facts.targets, hints);
     if (hints.empty() && allListening && sent > 0 && answers == 0 && announcements == 0 &&
         facts.devicesFound == 0) {
         hints.push_back(
@@ -298,6 +348,7 @@ SearchFacts GatherSearchFacts(std::size_t devicesFound) {
     SearchFacts facts;
     facts.devicesFound = devicesFound;
     facts.workers = GetSearchWorkerHealth();
+    facts.targets = GetSearchTargetHealth();
     std::string ignored;
     ListLocalAddresses(facts.interfaces, ignored);
     char path[4096] = {};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "search/searchhealth.h"
+#include "search/searchtargets.h"
 
 // One fact a hint rests on: a port, a process id, a program, an error text.
 struct SearchHintFact {
@@ -18,7 +19,7 @@ struct SearchHintFact {
 
 struct SearchHint {
     // Stable: no-ipv4-interface, broadcast-port-denied, port-in-use, answers-blocked,
-    // send-failed, nothing-heard.
+    // send-failed, nothing-heard, probe-no-route, probe-unanswered.
     std::string code;
     // Which wording of the code fits ("1900", "67 unknown", ...); empty when there is one.
     std::string variant;

@@ -2,6 +2,8 @@
 
 #include "log/searchlog.h"
 #include "search/details/finddevice.h"
+#include "search/details/probesweep.h"
+#include "search/details/probetargets.h"
 #include "search/details/searchthreadregistry.h"
 #include "search/searchhealth.h"
 
@@ -32,6 +34,15 @@ void SetSearchInterfaces(const std::vector<std::string>& include,
     SetInterfaceChoice(InterfaceChoice{include, exclude});
 }
 
+void SetSearchTargets(const std::vector<std::string>& addresses) {
+    PublishProbeTargets(addresses);
+}
+
+std::vector<SearchTargetHealth> GetSearchTargetHealth() {
+    const std::shared_ptr<const CProbeTargetTable> targets = CurrentProbeTargets();
+    return targets ? targets->Health() : std::vector<SearchTargetHealth>{};
+}
+
 std::vector<SearchWorkerHealth> GetSearchWorkerHealth() {
     return RunningWorkerHealth();
 }
@@ -50,6 +61,8 @@ void ExitSearchLib() {
     {
         // Called from a callback, the reports queued behind it must get through to end.
         DispatchReleaseForStop release;
+        // Before the workers: the sweep sends from their sockets.
+        ProbeSweep().Stop();
         StopSearchThreads();
         JoinSearchThreads();
     }

@@ -38,4 +38,14 @@ void SetSearchInterfaces(const std::vector<std::string>& include,
 // exception is the caller's own thread when a callback calls it: that thread ends as soon as
 // its callback returns. SendMessage after it starts nothing; a later InitSearchLib starts new
 // workers.
+// Boxes beyond this network: IPv4 addresses (dotted quads, at most 4096; see searchtargets.h
+// for turning user text into them) that every later search also probes by unicast, from a
+// background sender paced at 4000 datagrams a second: the M-SEARCH to TARGET:1900 and the
+// search request to TARGET:68. Their answers are reported like any other. An empty list stops
+// probing. Call it before InitSearchLib or between searches.
+void SetSearchTargets(const std::vector<std::string>& addresses);
+
+// Stops every worker and writes the log's closing line. On return every socket is closed and
+// every receive thread has ended, except the caller's own when a callback calls it: that one
+// ends as soon as the callback returns. A later InitSearchLib starts new workers.
 void ExitSearchLib();

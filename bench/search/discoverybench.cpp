@@ -4,11 +4,13 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
 #include "log/searchlog.h"
 #include "search/details/finddevice.h"
+#include "search/details/probetargets.h"
 #include "search/details/searchdevicebroadcastthread.h"
 #include "search/details/searchdevicemulticastthread.h"
 #include "search/searchrequest.h"
@@ -141,6 +143,27 @@ void BroadcastAnswerRepeated(benchmark::State& state) {
     Feed<CSearchDeviceBroadcastThread>(state, answer, answer);
 }
 
+// The answers of a probed box: the sender is one of 4096 search targets, whose answer counter
+// the receive path finds by a binary search.
+template <class Worker>
+void FeedFromTarget(benchmark::State& state, const std::string& first, const std::string& second) {
+    std::vector<std::string> targets{"192.168.1.20"};
+    for (int i = 0; targets.size() < 4096; ++i) {
+        targets.push_back("10.78." + std::to_string(i / 250) + "." + std::to_string(1 + i % 250));
+    }
+    PublishProbeTargets(targets);
+    Feed<Worker>(state, first, second);
+    PublishProbeTargets({});
+}
+void SsdpAnswerFromTarget(benchmark::State& state) {
+    FeedFromTarget<CSearchDeviceMulticastThread>(state, BrandedAnswer("0123-abcd"),
+                                                 BrandedAnswer("0123-abce"));
+}
+void BroadcastAnswerFromTarget(benchmark::State& state) {
+    FeedFromTarget<CSearchDeviceBroadcastThread>(state, BroadcastAnswer("A1"),
+                                                 BroadcastAnswer("B2"));
+}
+
 // Shows that the counter sees allocations made in another translation unit: one per iteration.
 void AllocationCounterCheck(benchmark::State& state) {
     std::size_t before = allocations.load();
@@ -160,5 +183,7 @@ BENCHMARK(SsdpBrandedAnswerRepeated);
 BENCHMARK(SsdpUnbrandedNotify);
 BENCHMARK(BroadcastAnswerDispatched);
 BENCHMARK(BroadcastAnswerRepeated);
+BENCHMARK(SsdpAnswerFromTarget);
+BENCHMARK(BroadcastAnswerFromTarget);
 
 BENCHMARK_MAIN();

@@ -7,6 +7,7 @@
 
 #include "log/searchlog.h"
 #include "search/details/broadcastparser.h"
+#include "search/details/probetargets.h"
 #include "search/details/receivebuffer.h"
 #include "search/protocol.h"
 
@@ -52,6 +53,7 @@ void CSearchDeviceBroadcastThread::HandleReceive(char* data, int length, std::st
         return;
     }
     WorkerCounters::Count(counters.answersReceived);
+    CountProbeAnswer(fromIp.c_str());
     CopyDeviceField(record.ip, fromIp.c_str());
     ParseBroadcastInfo(answer, record);
 

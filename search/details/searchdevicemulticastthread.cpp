@@ -10,6 +10,7 @@
 #include <boost/system/system_error.hpp>
 
 #include "log/searchlog.h"
+#include "search/details/probetargets.h"
 #include "search/details/receivebuffer.h"
 #include "search/details/ssdpparser.h"
 #include "search/protocol.h"
@@ -163,6 +164,7 @@ void CSearchDeviceMulticastThread::HandleReceive(char* data, int, std::string& f
     if (!ParseSsdpDatagram(data, fromIp.c_str(), record)) return;
     WorkerCounters::Count(record.type == kDeviceAnswer ? counters.answersReceived
                                                        : counters.announcementsHeard);
+    if (record.type == kDeviceAnswer) CountProbeAnswer(fromIp.c_str());
 
     if (!ReplaceLastDevice(record)) {
         // An identical report empties the memory, so identical reports alternate: the next

@@ -208,6 +208,14 @@ std::size_t CSearchDeviceThread::SendDatagram(const void* data, std::size_t size
     }
 }
 
+boost::system::error_code CSearchDeviceThread::SendTo(const void* data, std::size_t size,
+                                                      const udp::endpoint& to) {
+    boost::mutex::scoped_lock lock(socketMutex);
+    boost::system::error_code error;
+    udpSocket.send_to(asio::buffer(data, size), to, 0, error);
+    return error;
+}
+
 SearchWorkerHealth CSearchDeviceThread::Health() const {
     SearchWorkerHealth health;
     health.role = Role();

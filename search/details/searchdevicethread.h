@@ -70,6 +70,11 @@ public:
     // True from a successful thread start until the receive loop has ended.
     bool WorkThreadRunning() const { return threadActive.load(); }
     deviceinfo LastDevice();
+    // Sends one datagram from the worker's socket for another part of the library (a probe
+    // sweep, on its own thread), under the socket lock and outside the worker's counters: the
+    // sender counts its own. The error, or none; never throws.
+    boost::system::error_code SendTo(const void* data, std::size_t size,
+                                     const boost::asio::ip::udp::endpoint& to);
 
     static constexpr std::size_t kReceiveLength = 1024;
     // How long a stop waits for a woken receive to return before it leaves the close to the

@@ -9,6 +9,7 @@
 #include "search/details/localiplist.h"
 #include "search/details/portholder.h"
 #include "search/searchhints.h"
+#include "search/searchtargets.h"
 
 // Everything the hints rest on.
 struct SearchFacts {
@@ -19,6 +20,8 @@ struct SearchFacts {
     std::string executablePath;
     // Holders of the ports that workers could not have.
     std::vector<PortHolder> portHolders;
+    // The probed targets beyond this network, with their counters.
+    std::vector<SearchTargetHealth> targets;
 };
 
 // The hints for these facts, most pressing first. A healthy search that finds boxes gets none.

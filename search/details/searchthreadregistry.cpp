@@ -9,6 +9,7 @@
 #include "log/searchlog.h"
 #include "search/details/localiplist.h"
 #include "search/details/networkwatcher.h"
+#include "search/details/probesweep.h"
 #include "search/details/searchdevicebroadcastthread.h"
 #include "search/details/searchdevicemulticastthread.h"
 #include "search/details/searchdevicemulticommandthead.h"
@@ -271,17 +272,22 @@ void SendToAllThreads(const SearchRequest* request) {
     {
         Lock lock(registryMutex);
         if (stopped) return;
+        // The sweep in progress sends from workers that may be set up anew here.
+        ProbeSweep().Stop();
         // Workers added here send below, with every other.
         latestRequest.reset();
         changed = FollowNetwork();
         for (SearchWorkerHealth& worker : SetUpFailedAgain()) changed.push_back(std::move(worker));
         latestRequest = *request;
+        std::vector<CSearchDeviceThread*> searched;
         for (std::size_t i = 0; i < searchThreadList.size(); ++i) {
             if (!Running(searchThreadList[i])) continue;
             CSearchDeviceThread* worker = searchThreadList[i].pSearchThread;
             worker->ClearLastDevice();
             worker->SendSearchCommand(request);
+            searched.push_back(worker);
         }
+        StartProbeSweep(searched, *request);
     }
     Announce(changed);
 }
@@ -290,6 +296,9 @@ void StartWindow() {
     Lock lock(registryMutex);
     goneWorkers.clear();
     for (const IPANDSEARCHTHREAD& entry : searchThreadList) entry.pSearchThread->ResetCounters();
+    if (const std::shared_ptr<const CProbeTargetTable> targets = CurrentProbeTargets()) {
+        targets->Reset();
+    }
 }
 
 void StopSearchThreads() {

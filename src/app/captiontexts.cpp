@@ -41,6 +41,18 @@ constexpr EnglishText kEnglish[] = {
     {"Search Workers", "Search workers"},
     {"Copy Text", "Copy"},
     {"Pattern Unmatched", "The interface pattern {pattern} matches no interface of this computer."},
+    {"Other Networks", "Other networks…"},
+    {"Other Networks Title", "Other networks"},
+    {"Other Networks Help",
+     "Boxes on another network (another subnet, an office behind a VPN) do not hear the search "
+     "on this one. Give each box's address, a range such as 10.78.3.0/24 or a host name, one per "
+     "line: every search then asks them too."},
+    {"Targets", "Addresses to search"},
+    {"Target Problems", "Lines that were not taken"},
+    {"Target Problem", "Line {line}: {error}"},
+    {"Save", "Save"},
+    {"Save Targets Help", "Keeps the list and searches again at once."},
+    {"Cancel", "Cancel"},
 };
 
 QString English(const char* key) {

@@ -24,6 +24,7 @@
 #include "src/app/languagefile.h"
 #include "src/app/networkfollower.h"
 #include "src/app/openfailuremessage.h"
+#include "src/app/othernetworks.h"
 #include "src/app/parseoperation.h"
 #include "src/app/tablekeyboard.h"
 
@@ -52,6 +53,7 @@ void Controller::setOutlets(const Outlets& outlets) {
 
 void Controller::setLaunchOptions(const LaunchOptions& launchOptions) {
     options = launchOptions;
+    targetList = SearchTargetList(options.probeAddresses);
 }
 
 void Controller::awakeFromNib() {
@@ -77,6 +79,7 @@ void Controller::awakeFromNib() {
 
     connect(new NetworkFollower(devices, this), &NetworkFollower::networkAppeared, this,
             &Controller::networkAppeared);
+    devices.SetTargets(targetList.addresses());
     devices.InitSearch();
     devices.SendSearch();
 
@@ -206,6 +209,7 @@ void Controller::ReflashLanguage() {
     applyCaption(ui.deviceListField, QStringLiteral("Device List"));
     applyAccessibleTexts();
     if (hintLine) hintLine->retranslate();
+    if (targetEditor) targetEditor->retranslate();
 }
 
 void Controller::tableViewSortDescriptorsDidChange() {
@@ -216,8 +220,11 @@ void Controller::tableViewSortDescriptorsDidChange() {
 void Controller::windowDidAppear() {
     if (appeared) return;
     appeared = true;
-    new CopyActions(ui.tableview, ui.array_controller, texts, this);
+    auto* copyActions = new CopyActions(ui.tableview, ui.array_controller, texts, this);
     new TableKeyboard(ui.tableview);
+    targetEditor = new OtherNetworks(ui.tableview->window(), copyActions->menu(), targetList,
+                                     devices, texts, this);
+    connect(targetEditor, &OtherNetworks::searchAgain, this, &Controller::onRefreash);
     const bool searchEnded = hintLine != nullptr;
     ensureHintLine();
     applyAccessibleTexts();

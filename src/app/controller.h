@@ -8,12 +8,14 @@
 
 #include "src/app/captiontexts.h"
 #include "src/app/launchoptions.h"
+#include "src/app/searchtargetlist.h"
 
 class DeviceSource;
 class DeviceTableModel;
 class FontNode;
 class HintLine;
 class NetworkFollower;
+class OtherNetworks;
 class ParseOperation;
 class QAbstractButton;
 class QLabel;
@@ -64,6 +66,7 @@ public:
     // True once windowDidAppear has run.
     bool windowAppeared() const { return appeared; }
     HintLine* hints() const { return hintLine; }
+    OtherNetworks* otherNetworks() const { return targetEditor; }
 
 public slots:
     // Start-up: language parse, search library, first search, countdown timer.
@@ -110,6 +113,8 @@ private:
     QPointer<QMessageBox> openFailure;
     // Made after the first paint, like the window's other on-screen helpers.
     HintLine* hintLine = nullptr;
+    SearchTargetList targetList;
+    OtherNetworks* targetEditor = nullptr;
     // Whether the current search window's end has been looked into for hints.
     bool searchLookedInto = false;
     QTimer* mytimer = nullptr;

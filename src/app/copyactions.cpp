@@ -39,6 +39,8 @@ CopyActions::CopyActions(QTableView* table, DeviceTableModel* rows, const Captio
     connect(copyWeb, &QAction::triggered, this, [this] { copyAddress(QStringLiteral("http")); });
     connect(copyShare, &QAction::triggered, this, [this] { copyAddress(QStringLiteral("smb")); });
 
+    // Ctrl+C stays on whatever the last menu showed: it checks for a row itself.
+    connect(rowMenu, &QMenu::aboutToHide, copyIp, [this] { copyIp->setEnabled(true); });
     table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table, &QWidget::customContextMenuRequested, this, &CopyActions::showMenu);
 }
@@ -48,14 +50,18 @@ void CopyActions::showMenu(const QPoint& position) {
     const QModelIndex under = table->indexAt(position);
     if (under.isValid()) table->selectRow(under.row());
     const QString ip = selectedIp();
-    if (ip.isNull()) return;
+    // Without a row there is nothing to copy: the menu opens only for what was added behind
+    // the copy items.
+    const bool onRow = !ip.isNull();
+    if (!onRow && rowMenu->actions().size() <= 3) return;
 
     // Texts are set each time, as the captions may have arrived since the last menu.
     copyIp->setText(texts.text("Copy IP address"));
     copyWeb->setText(texts.text("Copy web address"));
     copyShare->setText(texts.text("Copy share address"));
     // An address that could not open cannot be copied as one either.
-    const bool opens = DeviceUrl(QStringLiteral("http"), ip).isValid();
+    const bool opens = onRow && DeviceUrl(QStringLiteral("http"), ip).isValid();
+    copyIp->setEnabled(onRow);
     copyWeb->setEnabled(opens);
     copyShare->setEnabled(opens);
     rowMenu->popup(table->viewport()->mapToGlobal(position));

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "search/deviceinfo.h"
@@ -14,6 +15,8 @@ class DeviceSource {
 public:
     virtual ~DeviceSource() = default;
 
+    // The addresses beyond this network that every later search also probes (IPv4, dotted).
+    virtual void SetTargets(const std::vector<std::string>& addresses) = 0;
     // Starts searching, once, at start-up.
     virtual void InitSearch() = 0;
     // Begins a search window with one search with the default request.

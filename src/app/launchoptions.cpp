@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "search/searchtargets.h"
 #include "src/app/languagefile.h"
 
 LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
@@ -29,7 +30,12 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
         QStringLiteral("exclude-interface"),
         QStringLiteral("Do not search from the interfaces whose names match GLOB (repeatable)."),
         QStringLiteral("GLOB"));
-    parser.addOptions({language, interface, excludeInterface});
+    const QCommandLineOption probe(
+        QStringLiteral("probe"),
+        QStringLiteral("Also search TARGET beyond this network by unicast: an address, a range of "
+                       "/20 or longer, or a host name (repeatable, 4096 addresses in all)."),
+        QStringLiteral("TARGET"));
+    parser.addOptions({language, interface, excludeInterface, probe});
     parser.process(arguments);
 
     LaunchOptions options;
@@ -44,6 +50,14 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
         std::fprintf(stderr, "%s: --interface and --exclude-interface need a pattern\n",
                      qPrintable(QCoreApplication::applicationName()));
         std::exit(1);
+    }
+    std::vector<std::string> probes;
+    for (const QString& text : parser.values(probe)) probes.push_back(text.toStdString());
+    std::string error;
+    std::string refused;
+    if (!ParseSearchTargets(probes, options.probeAddresses, error, refused)) {
+        std::fprintf(stderr, "nasfinder: --probe %s\n", error.c_str());
+        std::exit(2);
     }
     return options;
 }

@@ -2,8 +2,11 @@
 
 #include <QStringList>
 
-// What the program is told at start. Configuration comes from arguments only; nothing is kept
-// between runs.
+#include <string>
+#include <vector>
+
+// What the program is told at start, from its arguments. (The search targets kept between runs
+// live in the user's settings: see SearchTargetList.)
 struct LaunchOptions {
     // The user's preferred languages, most preferred first; element 0 picks the language file.
     QStringList appleLanguages;
@@ -12,10 +15,13 @@ struct LaunchOptions {
     // Shell patterns on interface names: which interfaces get a search worker of their own.
     QStringList interfaces;
     QStringList excludeInterfaces;
+    // --probe targets for this run, as the search library's parser resolved them.
+    std::vector<std::string> probeAddresses;
 };
 
 // Reads --language CODE (which overrides the desktop's language list) and the repeatable
-// --interface GLOB and --exclude-interface GLOB from the program's arguments. --help and
-// --version print and exit, as do an unknown option and an empty pattern (status 1); they need
-// a QCoreApplication, not a display.
+// --interface GLOB, --exclude-interface GLOB and --probe TARGET from the program's arguments.
+// --help and --version print and exit, as do an unknown option and an empty pattern (status 1)
+// and a refused --probe target (status 2, one line quoting it, before any socket opens); they
+// need a QCoreApplication, not a display.
 LaunchOptions ParseLaunchOptions(const QStringList& arguments);

@@ -24,6 +24,10 @@ StoreDeviceSource::StoreDeviceSource(std::vector<std::string> interfaces,
                                      std::vector<std::string> excludeInterfaces)
     : interfaces(std::move(interfaces)), excludeInterfaces(std::move(excludeInterfaces)) {}
 
+void StoreDeviceSource::SetTargets(const std::vector<std::string>& addresses) {
+    SetSearchTargets(addresses);
+}
+
 void StoreDeviceSource::InitSearch() {
     SetSearchInterfaces(interfaces, excludeInterfaces);
     SetSearchWorkerCallback(&OnWorker);

@@ -16,6 +16,7 @@ public:
     StoreDeviceSource(std::vector<std::string> interfaces,
                       std::vector<std::string> excludeInterfaces);
 
+    void SetTargets(const std::vector<std::string>& addresses) override;
     void InitSearch() override;
     void SendSearch() override;
     void CopyDeviceList(std::vector<deviceinfo>& destination) override;

@@ -11,6 +11,7 @@
 // but for Diagnose, which reads the facts under a lock.
 class FakeDeviceSource : public DeviceSource {
 public:
+    void SetTargets(const std::vector<std::string>& addresses) override { targets = addresses; }
     void InitSearch() override { ++inits; }
     void SendSearch() override { ++searches; }
     void CopyDeviceList(std::vector<deviceinfo>& destination) override { destination = list; }
@@ -29,6 +30,8 @@ public:
     std::vector<deviceinfo> list;
     // What Diagnose rests on, but for the number of devices found; healthy until a test says
     // otherwise.
+    std::vector<std::string> targets;
+    // What Facts tells, but for the number of devices found; healthy until a test says otherwise.
     SearchFacts facts = HealthySearch();
     std::mutex factsMutex;
     std::function<void()> network;

@@ -32,6 +32,7 @@ class WindowLabTest : public QObject {
 private slots:
     void boxesAppearRefreshFindsThemAndButtonsOpenThem();
     void aFirewallThatDropsTheAnswersIsToldInTheHintLine();
+    void aBoxBeyondTheRouterIsFoundThroughTheSettings();
 };
 
 void WindowLabTest::boxesAppearRefreshFindsThemAndButtonsOpenThem() {
@@ -146,6 +147,21 @@ void WindowLabTest::aFirewallThatDropsTheAnswersIsToldInTheHintLine() {
     painter.end();
     const QString path = qEnvironmentVariable("NASFINDER_SCREENSHOT");
     if (!path.isEmpty()) QVERIFY2(picture.save(path, "PNG"), qPrintable(path));
+}
+
+void WindowLabTest::aBoxBeyondTheRouterIsFoundThroughTheSettings() {
+    const QString box = qEnvironmentVariable("NASFINDER_LAB_PROBE");
+    if (box.isEmpty()) QSKIP("runs inside the routed lab that window_lab.sh builds");
+    LaunchOptions options = ParseLaunchOptions({"nasfinder"});
+    options.resourceDirs = QStringList{NASFINDER_SOURCE_RESOURCES};
+    MainWindow window(options);
+    window.show();
+    DeviceTableModel& rows = *window.controller()->array_controller();
+    QTRY_COMPARE_WITH_TIMEOUT(rows.rowCount(), 1, 9000);
+    QCOMPARE(rows.rowAt(0).value("IP").toString(), box);
+    QCOMPARE(rows.rowAt(0).value("HomeHost").toString(), QStringLiteral("nas-far"));
+    QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QPushButton*>("loginbutton")->isEnabled(), 14000);
+    QVERIFY2(!window.findChild<QLabel*>("hintLine")->isVisible(), "a probe that found its box");
 }
 
 QTEST_MAIN(WindowLabTest)

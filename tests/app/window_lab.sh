@@ -6,12 +6,14 @@
 # namespaces the test is skipped (77); it never runs on the host network.
 # With "firewall" as a third argument, a firewall drops the answers while a box announces
 # itself: the window tells so in its hint line, whose details it shows and saves as a picture.
-# Usage: window_lab.sh TST_WINDOWLAB NAS_SIM [firewall]
+# With "probe", the one box sits on a remote LAN behind a router, where neither multicast nor
+# the broadcast reach: the window finds it through the target in its settings file.
+# Usage: window_lab.sh TST_WINDOWLAB NAS_SIM [firewall|probe]
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../scripts/lab
 source "$here/../../scripts/lab"
 
-[ $# -eq 2 ] || [ $# -eq 3 ] || { echo "usage: $0 TST_WINDOWLAB NAS_SIM [firewall]" >&2; exit 2; }
+[ $# -eq 2 ] || [ $# -eq 3 ] || { echo "usage: $0 TST_WINDOWLAB NAS_SIM [firewall|probe]" >&2; exit 2; }
 windowtest=$(realpath "$1")
 sim=$(realpath "$2")
 situation=${3:-}
@@ -40,6 +42,18 @@ if [ "$situation" = firewall ]; then
     lab_exec "$lab" host env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 \
         QT_QPA_PLATFORM=offscreen NASFINDER_LAB_FIREWALL=1 \
         NASFINDER_SCREENSHOT="$pictures/nasfinder-hint.png" \
+        "$windowtest" >"$work/window.txt" 2>&1
+elif [ "$situation" = probe ]; then
+    box=$(lab_box_address 78 1)
+    lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_remote_lan "$lab" 1 78 &&
+        lab_add_boxes "$lab" far78 1 1 || exit 1
+    lab_start_sim "$lab" far78 "$work/sim.log" "$sim" \
+        --box "$box,box-far,nas-far,KORVANT,NS200,2.1" || exit 1
+    # As an administrator deploys it, in the user's settings.
+    mkdir -p "$work/config/nasfinder"
+    printf '[search]\ntargets=%s\n' "$box" >"$work/config/nasfinder/nasfinder.conf"
+    lab_exec "$lab" host env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 \
+        QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" NASFINDER_LAB_PROBE="$box" \
         "$windowtest" >"$work/window.txt" 2>&1
 else
     lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_boxes "$lab" 1 1 3 || exit 1

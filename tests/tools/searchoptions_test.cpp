@@ -159,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArguments{"watch_with_a_window", {"--watch", "--seconds", "5"}},
                       BadArguments{"watch_with_diagnose", {"--watch", "--diagnose"}},
                       BadArguments{"interface_empty", {"--interface", ""}},
-                      BadArguments{"exclude_missing_value", {"--exclude-interface"}}),
+                      BadArguments{"exclude_missing_value", {"--exclude-interface"}},
+                      BadArguments{"probe_missing_value", {"--probe"}}),
     [](const ::testing::TestParamInfo<BadArguments>& info) { return info.param.name; });
 
 TEST(RequestHex, ReadsEitherCaseIntoTheRecordsBytes) {

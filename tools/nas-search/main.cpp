@@ -23,6 +23,9 @@ int main(int argc, char** argv) {
         case ParseOutcome::Invalid:
             std::fprintf(stderr, "nas-search: %s\n\n%s", message.c_str(), SearchUsage().c_str());
             return 2;
+        case ParseOutcome::Refused:
+            std::fprintf(stderr, "nas-search: %s\n", message.c_str());
+            return 2;
         case ParseOutcome::Run:
             break;
     }

@@ -117,6 +117,13 @@ std::string WorkerJson(const SearchWorkerHealth& worker, bool counters) {
     return Dump(object);
 }
 
+std::string ProbeJson(std::size_t targets) {
+    Json object;
+    object["event"] = "probe";
+    object["targets"] = targets;
+    return Dump(object);
+}
+
 std::string HintJson(const SearchHint& hint) {
     Json object;
     object["event"] = "hint";

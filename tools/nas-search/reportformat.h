@@ -20,6 +20,8 @@ std::string DeviceJson(const deviceinfo& record, const std::string& interfaceNam
 std::string DoneJson(std::size_t devices);
 // A worker as it starts; with counters, as it stands at the end (--diagnose).
 std::string WorkerJson(const SearchWorkerHealth& worker, bool counters);
+// {"event":"probe","targets":N}: every search also probes N addresses.
+std::string ProbeJson(std::size_t targets);
 // The code, the text and every fact as a field of its own (numbers as numbers).
 std::string HintJson(const SearchHint& hint);
 std::string WatchJson(const WatchEvent& event);

@@ -6,6 +6,7 @@
 #include <boost/program_options.hpp>
 
 #include "nasfinder/version.h"
+#include "search/searchtargets.h"
 #include "tools/commandline.h"
 
 namespace po = boost::program_options;
@@ -35,6 +36,9 @@ po::options_description Described() {
                              "search from the interfaces whose names match GLOB only (repeatable)")(
         "exclude-interface", po::value<std::vector<std::string>>()->value_name("GLOB"),
         "do not search from the interfaces whose names match GLOB (repeatable)")(
+        "probe", po::value<std::vector<std::string>>()->value_name("TARGET"),
+        "also search TARGET beyond this network by unicast: an address, a range of /20 or "
+        "longer, or a host name (repeatable, 4096 addresses in all)")(
         "watch",
         "search again and again until stopped, printing the boxes that appear, change "
         "and go")("every", po::value<double>()->value_name("S"),
@@ -142,6 +146,15 @@ ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOpti
         }
         parsed.request = request;
     }
+    if (values.count("probe")) {
+        parsed.probes = values["probe"].as<std::vector<std::string>>();
+        std::string error;
+        std::string failed;
+        if (!ParseSearchTargets(parsed.probes, parsed.targets, error, failed)) {
+            message = "--probe " + error;
+            return ParseOutcome::Refused;
+        }
+    }
     options = parsed;
     return ParseOutcome::Run;
 }
@@ -153,7 +166,7 @@ std::string SearchUsage() {
             "       nas-search --watch [--every S] [COMMON...]\n"
             "       nas-search --help | --version\n"
             "COMMON: [--no-interface-search] [--interface GLOB]... [--exclude-interface GLOB]...\n"
-            "        [--log-dir DIR] [--request-hex HEX] [--json]\n\n"
+            "        [--log-dir DIR] [--request-hex HEX] [--probe TARGET]... [--json]\n\n"
             "Searches the local network for storage boxes and prints those found, or with\n"
             "--watch, keeps searching and prints the boxes that appear, change and go.\n\n"
          << Described();

@@ -21,11 +21,15 @@ struct SearchOptions {
     std::vector<std::string> excludeInterfaces;
     bool watch = false;  // search every `every` seconds until stopped; print changes
     double every = 30;
+    // --probe texts as given, and the addresses they came to (names resolved while parsing).
+    std::vector<std::string> probes;
+    std::vector<std::string> targets;
 };
 
-enum class ParseOutcome { Run, Help, Version, Invalid };
+// Refused: the arguments are well formed but a --probe target is not; message is one line.
+enum class ParseOutcome { Run, Help, Version, Invalid, Refused };
 
-// Parses the arguments after the program name. Invalid leaves the reason in message.
+// Parses the arguments after the program name. Invalid and Refused leave the reason in message.
 ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOptions& options,
                                 std::string& message);
 

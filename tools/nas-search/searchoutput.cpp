@@ -19,6 +19,15 @@ void CSearchOutput::Worker(const SearchWorkerHealth& worker) {
     }
 }
 
+void CSearchOutput::Probe(std::size_t targets) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (json) {
+        Line(out, ProbeJson(targets));
+    } else {
+        Line(stderr, "probing " + std::to_string(targets) + " addresses beyond this network");
+    }
+}
+
 void CSearchOutput::Report(const deviceinfo& record, int handle) {
     std::lock_guard<std::mutex> lock(mutex);
     if (reportsClosed) return;

@@ -23,6 +23,8 @@ public:
 
     // A worker as it starts.
     void Worker(const SearchWorkerHealth& worker);
+    // How many addresses every search also probes: a probe line, or words on standard error.
+    void Probe(std::size_t targets);
     // A report the library handed over; dropped once CloseReports was called.
     void Report(const deviceinfo& record, int handle);
     void Watch(const WatchEvent& event);

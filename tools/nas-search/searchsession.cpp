@@ -37,6 +37,7 @@ CSearchSession::CSearchSession(const SearchOptions& options, CSearchOutput& outp
     current.store(this);
     SetSearchInterfaces(options.interfaces, options.excludeInterfaces);
     SetSearchWorkerCallback(&CSearchSession::OnWorker);
+    SetSearchTargets(options.targets);
     CDeviceListStore::Instance().InitSearch(&CSearchSession::OnReport, options.logDir.has_value(),
                                             options.logDir ? options.logDir->c_str() : nullptr,
                                             options.interfaceSearch);
@@ -47,6 +48,7 @@ CSearchSession::CSearchSession(const SearchOptions& options, CSearchOutput& outp
         std::fprintf(stderr, "nas-search: the interface pattern '%s' matches no interface\n",
                      pattern.c_str());
     }
+    if (!options.targets.empty()) output.Probe(options.targets.size());
 }
 
 CSearchSession::~CSearchSession() {

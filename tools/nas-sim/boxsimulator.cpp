@@ -38,10 +38,14 @@ void CBoxSimulator::Start() {
     broadcastSocket.set_option(asio::socket_base::reuse_address(true));
     broadcastSocket.set_option(asio::socket_base::broadcast(true));
     broadcastSocket.bind(udp::endpoint(asio::ip::address_v4::any(), kBroadcastRequestPort));
+    // Tells each search's destination: one box's own address, or the group or broadcast.
+    const int on = 1;
+    ::setsockopt(broadcastSocket.native_handle(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
 
     ssdpSocket.open(udp::v4());
     ssdpSocket.set_option(asio::socket_base::reuse_address(true));
     ssdpSocket.bind(udp::endpoint(asio::ip::address_v4::any(), kSsdpPort));
+    ::setsockopt(ssdpSocket.native_handle(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
     const auto group = asio::ip::make_address_v4(kSsdpGroup);
     for (const PreparedBox& box : boxes) {
         // Joins on the interface of each box address; a second join on one interface fails
@@ -58,49 +62,90 @@ void CBoxSimulator::Start() {
     std::fprintf(stderr, "nas-sim: ready, %zu boxes\n", boxes.size());
 }
 
+std::size_t CBoxSimulator::ReceiveWithDestination(udp::socket& socket, char* buffer,
+                                                  std::size_t size, udp::endpoint& sender,
+                                                  asio::ip::address_v4& destination) {
+    sockaddr_in from{};
+    iovec part{buffer, size};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t length = ::recvmsg(socket.native_handle(), &message, MSG_DONTWAIT);
+    if (length <= 0) return 0;
+    sender = udp::endpoint(asio::ip::address_v4(ntohl(from.sin_addr.s_addr)), ntohs(from.sin_port));
+    destination = asio::ip::address_v4::any();
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+         header = CMSG_NXTHDR(&message, header)) {
+        if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(header), sizeof info);
+            destination = asio::ip::address_v4(ntohl(info.ipi_addr.s_addr));
+        }
+    }
+    return static_cast<std::size_t>(length);
+}
+
 void CBoxSimulator::ReceiveBroadcast() {
-    broadcastSocket.async_receive_from(
-        asio::buffer(broadcastBuffer), broadcastSender,
-        [this](const boost::system::error_code& error, std::size_t length) {
-            if (error == asio::error::operation_aborted) return;
-            if (!error && IsBroadcastSearch(broadcastBuffer, length)) {
-                if (!options.quiet) {
-                    std::fprintf(stderr, "nas-sim: broadcast search from %s:%u\n",
-                                 broadcastSender.address().to_string().c_str(),
-                                 broadcastSender.port());
-                }
-                QueueAnswers(AnswerKind::Broadcast, broadcastSender);
+    broadcastSocket.async_wait(udp::socket::wait_read, [this](const boost::system::error_code& error) {
+        if (error == asio::error::operation_aborted) return;
+        asio::ip::address_v4 destination;
+        const std::size_t length = error ? 0
+                                         : ReceiveWithDestination(broadcastSocket, broadcastBuffer,
+                                                                  sizeof broadcastBuffer,
+                                                                  broadcastSender, destination);
+        if (length != 0 && IsBroadcastSearch(broadcastBuffer, length)) {
+            if (!options.quiet) {
+                std::fprintf(stderr, "nas-sim: broadcast search from %s:%u\n",
+                             broadcastSender.address().to_string().c_str(), broadcastSender.port());
             }
-            ReceiveBroadcast();
-        });
+            QueueAnswers(AnswerKind::Broadcast, broadcastSender, destination);
+        }
+        ReceiveBroadcast();
+    });
 }
 
 void CBoxSimulator::ReceiveSsdp() {
-    ssdpSocket.async_receive_from(
-        asio::buffer(ssdpBuffer), ssdpSender,
-        [this](const boost::system::error_code& error, std::size_t length) {
-            if (error == asio::error::operation_aborted) return;
-            if (!error && IsSsdpSearch(ssdpBuffer, length)) {
-                if (!options.quiet) {
-                    std::fprintf(stderr, "nas-sim: M-SEARCH from %s:%u\n",
-                                 ssdpSender.address().to_string().c_str(), ssdpSender.port());
-                }
-                QueueAnswers(AnswerKind::Ssdp, ssdpSender);
+    ssdpSocket.async_wait(udp::socket::wait_read, [this](const boost::system::error_code& error) {
+        if (error == asio::error::operation_aborted) return;
+        asio::ip::address_v4 destination;
+        const std::size_t length =
+            error ? 0
+                  : ReceiveWithDestination(ssdpSocket, ssdpBuffer, sizeof ssdpBuffer, ssdpSender,
+                                           destination);
+        if (length != 0 && IsSsdpSearch(ssdpBuffer, length)) {
+            if (!options.quiet) {
+                std::fprintf(stderr, "nas-sim: M-SEARCH from %s:%u\n",
+                             ssdpSender.address().to_string().c_str(), ssdpSender.port());
             }
-            ReceiveSsdp();
-        });
+            QueueAnswers(AnswerKind::Ssdp, ssdpSender, destination);
+        }
+        ReceiveSsdp();
+    });
 }
 
 CBoxSimulator::Clock::time_point CBoxSimulator::DueTime(const AnswerJob& job,
                                                         std::size_t box) const {
-    const auto offset = std::chrono::microseconds(static_cast<long long>(options.answerSpreadMs) *
-                                                  1000 * static_cast<long long>(box) /
-                                                  static_cast<long long>(boxes.size()));
+    const auto offset = std::chrono::microseconds(
+        static_cast<long long>(options.answerSpreadMs) * 1000 *
+        static_cast<long long>(box - job.first) / static_cast<long long>(job.end - job.first));
     return job.start + offset;
 }
 
-void CBoxSimulator::QueueAnswers(AnswerKind kind, const udp::endpoint& to) {
-    jobs.push_back({kind, to, Clock::now(), 0});
+void CBoxSimulator::QueueAnswers(AnswerKind kind, const udp::endpoint& to,
+                                 const asio::ip::address_v4& destination) {
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (boxes[i].address == destination) {
+            jobs.push_back({kind, to, Clock::now(), i, i, i + 1});
+            SendDueAnswers();
+            return;
+        }
+    }
+    jobs.push_back({kind, to, Clock::now(), 0, 0, boxes.size()});
     SendDueAnswers();
 }
 
@@ -108,7 +153,7 @@ void CBoxSimulator::SendDueAnswers() {
     const Clock::time_point now = Clock::now();
     Clock::time_point nextDue = Clock::time_point::max();
     for (AnswerJob& job : jobs) {
-        while (job.next < boxes.size() && DueTime(job, job.next) <= now) {
+        while (job.next < job.end && DueTime(job, job.next) <= now) {
             const PreparedBox& box = boxes[job.next++];
             if (job.kind == AnswerKind::Broadcast) {
                 SendFrom(broadcastSocket, box.address, job.to, &box.broadcastAnswer,
@@ -118,10 +163,10 @@ void CBoxSimulator::SendDueAnswers() {
                          box.ssdpAnswer.size());
             }
         }
-        if (job.next < boxes.size()) nextDue = std::min(nextDue, DueTime(job, job.next));
+        if (job.next < job.end) nextDue = std::min(nextDue, DueTime(job, job.next));
     }
     jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
-                              [this](const AnswerJob& job) { return job.next >= boxes.size(); }),
+                              [](const AnswerJob& job) { return job.next >= job.end; }),
                jobs.end());
     if (jobs.empty()) return;
     answerTimer.expires_at(nextDue);

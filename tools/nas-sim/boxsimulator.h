@@ -35,17 +35,27 @@ private:
         std::string byebye;
     };
 
-    // The answers still due to one search: box `next` onwards, spread from `start`.
+    // The answers still due to one search: boxes `first` up to `end`, spread from `start`;
+    // `next` is the first not sent yet.
     struct AnswerJob {
         AnswerKind kind;
         boost::asio::ip::udp::endpoint to;
         Clock::time_point start;
+        std::size_t first;
         std::size_t next;
+        std::size_t end;
     };
 
     void ReceiveBroadcast();
     void ReceiveSsdp();
-    void QueueAnswers(AnswerKind kind, const boost::asio::ip::udp::endpoint& to);
+    // Every box answers a search to the group or the broadcast address; a search sent to one
+    // box's own address (a unicast probe) is answered by that box alone.
+    void QueueAnswers(AnswerKind kind, const boost::asio::ip::udp::endpoint& to,
+                      const boost::asio::ip::address_v4& destination);
+    // Receives one datagram with the address it was sent to; 0 when none could be read.
+    std::size_t ReceiveWithDestination(boost::asio::ip::udp::socket& socket, char* buffer,
+                                       std::size_t size, boost::asio::ip::udp::endpoint& sender,
+                                       boost::asio::ip::address_v4& destination);
     void SendDueAnswers();
     void Announce(bool alive);
     void ScheduleAlive();

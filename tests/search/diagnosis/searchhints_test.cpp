@@ -171,6 +171,27 @@ std::vector<HintCase> Cases() {
     both.facts.workers[0] = FailedWorker(SearchWorkerRole::Broadcast, 67, EPERM, "not permitted");
     both.facts.workers[1] = FailedWorker(SearchWorkerRole::Ssdp, 1900, EADDRINUSE, "in use");
     cases.push_back(both);
+
+    // Probed targets: a route error, silence, and a box that answered.
+    const auto target = [](const char* address, unsigned sent, int error, unsigned answers) {
+        return SearchTargetHealth{address, sent, error != 0 ? 1u : 0u, error, answers};
+    };
+    HintCase noRoute{"probe_without_route", Searched(2, 0, 1), {"probe-no-route"}};
+    noRoute.facts.targets = {target("10.9.0.5", 1, ENETUNREACH, 0),
+                             target("10.9.0.6", 1, EHOSTUNREACH, 0)};
+    cases.push_back(noRoute);
+    HintCase silent{"probe_unanswered", Searched(0, 0, 0), {"probe-unanswered"}};
+    silent.facts.targets = {target("10.78.3.5", 2, 0, 0), target("10.78.3.6", 2, 0, 0)};
+    cases.push_back(silent);
+    HintCase found{"probe_found_its_box", Searched(0, 0, 1), {}};
+    found.facts.targets = {target("10.78.3.5", 2, 0, 0), target("10.78.3.6", 2, 0, 1)};
+    cases.push_back(found);
+    HintCase mixed{"probe_found_one_other_unreachable", Searched(2, 0, 1), {"probe-no-route"}};
+    mixed.facts.targets = {target("10.78.3.5", 2, 0, 1), target("10.9.0.5", 0, ENETUNREACH, 0)};
+    cases.push_back(mixed);
+    HintCase unsent{"probe_not_sent_yet", Searched(2, 0, 1), {}};
+    unsent.facts.targets = {target("10.78.3.5", 0, 0, 0)};
+    cases.push_back(unsent);
     return cases;
 }
 
@@ -216,6 +237,18 @@ TEST(ShellQuotedProgramPath, GivesAPathACommandLineTakesAsItIs) {
     EXPECT_EQ(ShellQuotedProgramPath("/home/ann/my apps/nasfinder"),
               "'/home/ann/my apps/nasfinder'");
     EXPECT_EQ(ShellQuotedProgramPath("/opt/it's/nasfinder"), "'/opt/it'\\''s/nasfinder'");
+}
+
+TEST(SearchHints, NameTheFirstThreeTargetsAndCountThemAll) {
+    SearchFacts facts = Searched(2, 0, 1);
+    for (const char* address : {"10.78.3.1", "10.78.3.2", "10.78.3.3", "10.78.3.4"}) {
+        facts.targets.push_back({address, 2, 0, 0, 0});
+    }
+    const std::vector<SearchHint> hints = SearchHints(facts);
+    ASSERT_EQ(hints.size(), 1u);
+    EXPECT_EQ(hints[0].Fact("targets"), "10.78.3.1, 10.78.3.2, 10.78.3.3, …");
+    EXPECT_EQ(hints[0].Fact("count"), "4");
+    EXPECT_THAT(hints[0].text, HasSubstr("UDP ports 1900 and 68"));
 }
 
 TEST(FillHintPattern, FillsKnownNamesAndKeepsUnknownOnes) {

@@ -1,0 +1,67 @@
+#include "src/app/searchtargetlist.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "search/searchtargets.h"
+#include "src/app/consolelog.h"
+
+namespace {
+
+const QString kTargetsKey = QStringLiteral("search/targets");
+
+// $XDG_CONFIG_HOME/nasfinder/nasfinder.conf (~/.config without it), in INI. Named by path:
+// Qt's own INI name for a user's settings ends in .ini.
+std::unique_ptr<QSettings> UserSettings() {
+    return std::make_unique<QSettings>(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+            QStringLiteral("/nasfinder/nasfinder.conf"),
+        QSettings::IniFormat);
+}
+
+}  // namespace
+
+SearchTargetList::SearchTargetList(std::vector<std::string> launchAddresses)
+    : launchAddresses(std::move(launchAddresses)) {}
+
+QStringList SearchTargetList::kept() const {
+    return UserSettings()->value(kTargetsKey).toStringList();
+}
+
+void SearchTargetList::keep(const QStringList& targets) {
+    const std::unique_ptr<QSettings> settings = UserSettings();
+    if (targets.isEmpty()) {
+        settings->remove(kTargetsKey);
+    } else {
+        settings->setValue(kTargetsKey, targets);
+    }
+}
+
+std::vector<std::string> SearchTargetList::addresses() const {
+    std::vector<std::string> all = launchAddresses;
+    std::set<std::string> seen(all.begin(), all.end());
+    for (const QString& text : kept()) {
+        std::vector<std::string> parsed;
+        std::string error;
+        if (!ParseSearchTarget(text.toStdString(), parsed, error)) {
+            ConsoleLog(QStringLiteral("search target left out: %1").arg(QString::fromStdString(error)));
+            continue;
+        }
+        for (std::string& address : parsed) {
+            if (all.size() < kMaxSearchTargets && seen.insert(address).second) {
+                all.push_back(std::move(address));
+            }
+        }
+        if (all.size() >= kMaxSearchTargets) {
+            ConsoleLog(QStringLiteral("search targets: %1 reaches the limit of %2 addresses")
+                           .arg(text)
+                           .arg(kMaxSearchTargets));
+            break;
+        }
+    }
+    return all;
+}
