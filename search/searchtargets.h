@@ -27,7 +27,7 @@ bool ParseSearchTarget(const std::string& text, std::vector<std::string>& addres
 bool ParseSearchTargets(const std::vector<std::string>& texts, std::vector<std::string>& addresses,
                         std::string& error, std::string& failedText);
 
-// How the probes to one target went since the last search.
+// How the probes to one target went in the current search window (see StartSearchWindow).
 struct SearchTargetHealth {
     std::string address;
     std::uint32_t probesSent = 0;
@@ -37,5 +37,5 @@ struct SearchTargetHealth {
 };
 
 // The targets set with SetSearchTargets (searchlib.h), in address order, with their counters.
-// Empty without targets. Call it from the thread that makes the entry calls.
+// Empty without targets. Any thread.
 std::vector<SearchTargetHealth> GetSearchTargetHealth();
