@@ -219,6 +219,13 @@ std::string CKnownBoxesFile::DefaultPath() {
 }
 
 bool CKnownBoxesFile::Read(std::vector<KnownBox>& book) {
+    // Reading a book that was never written leaves no folder nor lock file behind.
+    struct stat info {};
+    if (!path.empty() && stat(Directory(path).c_str(), &info) != 0 && errno == ENOENT) {
+        notice.clear();
+        book.clear();
+        return true;
+    }
     return Locked([&] { return Load(book); });
 }
 

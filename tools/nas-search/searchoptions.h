@@ -21,6 +21,12 @@ struct SearchOptions {
     std::vector<std::string> excludeInterfaces;
     bool watch = false;  // search every `every` seconds until stopped; print changes
     double every = 30;
+    // The book of known boxes (bookoptions.h, wakerun.h).
+    std::optional<std::string> wake;  // TARGET: a remembered box or a MAC address
+    double wait = 60;                 // seconds for a woken box to answer
+    bool known = false;
+    std::optional<std::string> forget;  // TARGET or "all"
+    bool remember = true;               // false: --no-remember
 };
 
 enum class ParseOutcome { Run, Help, Version, Invalid };
