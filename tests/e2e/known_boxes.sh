@@ -4,8 +4,7 @@
 # unknown name exits 2 and sends nothing; --no-remember leaves the book untouched; --forget.
 source "$(dirname "$0")/e2e-common.sh"
 
-# Every program here keeps its book in the test's own folder.
-export XDG_STATE_HOME=$work/state
+# e2e-common.sh points XDG_STATE_HOME into the case's folder.
 book=$XDG_STATE_HOME/nasfinder/known-boxes.json
 sleeper="$(lab_box_address 1 1),box-s,nas-sleepy,KORVANT,NS200,2.1"
 awake="$(lab_box_address 1 2),box-w,nas-awake,KORVANT,NS200,2.1"
