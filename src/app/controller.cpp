@@ -24,6 +24,8 @@
 #include "src/app/languagefile.h"
 #include "src/app/openfailuremessage.h"
 #include "src/app/parseoperation.h"
+#include "src/app/rememberedrows.h"
+#include "src/app/wakeaction.h"
 
 namespace {
 
@@ -95,6 +97,7 @@ void Controller::getDeviceList() {
         ui.countdownField->setText(QString());
         updateCountdownName();
         if (!searchLookedInto && hintLine) hintLine->checkAfterSearch(vListDevice.size());
+        if (!searchLookedInto && rememberedRows) rememberedRows->searchEnded();
         searchLookedInto = true;
         return;
     }
@@ -203,14 +206,20 @@ void Controller::tableViewSortDescriptorsDidChange() {
 void Controller::windowDidAppear() {
     if (appeared) return;
     appeared = true;
-    new CopyActions(ui.tableview, ui.array_controller, texts, this);
+    auto* copyActions = new CopyActions(ui.tableview, ui.array_controller, texts, this);
     hintLine = new HintLine(ui.hintLine, devices, texts, this);
+    rememberedRows = new RememberedRows(devices, ui.array_controller, ui.hintLine, texts,
+                                        options.remember, this);
+    auto* wake = new WakeAction(ui.tableview, copyActions->menu(), *rememberedRows, devices,
+                                ui.hintLine, texts, this);
+    connect(ui.refreshbutton, &QPushButton::clicked, wake, &WakeAction::stop);
     applyAccessibleTexts();
     hintLine->checkAtOpen();
 }
 
 void Controller::windowWillClose() {
     mytimer->stop();
+    if (rememberedRows) rememberedRows->recordAtExit();
     // Returns once no worker can report any more, so the store may be torn down after main.
     devices.ExitSearch();
     // Qt answers the last window closing with a posted quit of status 0; the loop ends here

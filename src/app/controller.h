@@ -14,6 +14,7 @@ class DeviceTableModel;
 class FontNode;
 class HintLine;
 class ParseOperation;
+class RememberedRows;
 class QAbstractButton;
 class QLabel;
 class QMessageBox;
@@ -62,6 +63,7 @@ public:
     // True once windowDidAppear has run.
     bool windowAppeared() const { return appeared; }
     HintLine* hints() const { return hintLine; }
+    RememberedRows* remembered() const { return rememberedRows; }
 
 public slots:
     // Start-up: language parse, search library, first search, countdown timer.
@@ -101,6 +103,7 @@ private:
     QPointer<QMessageBox> openFailure;
     // Made after the first paint, like the window's other on-screen helpers.
     HintLine* hintLine = nullptr;
+    RememberedRows* rememberedRows = nullptr;
     // Whether the current search window's end has been looked into for hints.
     bool searchLookedInto = false;
     QTimer* mytimer = nullptr;

@@ -25,7 +25,10 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
         QStringLiteral("exclude-interface"),
         QStringLiteral("Do not search from the interfaces whose names match GLOB (repeatable)."),
         QStringLiteral("GLOB"));
-    parser.addOptions({language, interface, excludeInterface});
+    const QCommandLineOption noRemember(
+        QStringLiteral("no-remember"),
+        QStringLiteral("Neither read nor write the remembered boxes (the book of known boxes)."));
+    parser.addOptions({language, interface, excludeInterface, noRemember});
     parser.process(arguments);
 
     LaunchOptions options;
@@ -35,5 +38,6 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
     options.resourceDirs = DefaultResourceDirs();
     options.interfaces = parser.values(interface);
     options.excludeInterfaces = parser.values(excludeInterface);
+    options.remember = !parser.isSet(noRemember);
     return options;
 }
