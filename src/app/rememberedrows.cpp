@@ -61,15 +61,16 @@ void RememberedRows::searchEnded() {
     for (const KnownBox& box : book) {
         if (Answered(box, found)) continue;
         const QString lastSeen = Text(box.lastSeen);
-        QVariantMap row{{QStringLiteral("HomeHost"), Text(box.host)},
-                        {QStringLiteral("IP"), Text(box.ip)},
-                        {QStringLiteral("DeviceType"), Text(box.product)},
-                        {kRememberedRowKey, true},
-                        {kRowHelpKey, texts.text("Last Seen", {{QStringLiteral("time"), lastSeen}})},
-                        {kIdKey, Text(box.id)},
-                        {kMacKey, Text(box.mac)},
-                        {kInterfaceKey, Text(box.interfaceName)},
-                        {kLastSeenKey, lastSeen}};
+        QVariantMap row{
+            {QStringLiteral("HomeHost"), Text(box.host)},
+            {QStringLiteral("IP"), Text(box.ip)},
+            {QStringLiteral("DeviceType"), Text(box.product)},
+            {kRememberedRowKey, true},
+            {kRowHelpKey, texts.text("Last Seen", {{QStringLiteral("time"), lastSeen}})},
+            {kIdKey, Text(box.id)},
+            {kMacKey, Text(box.mac)},
+            {kInterfaceKey, Text(box.interfaceName)},
+            {kLastSeenKey, lastSeen}};
         shown << row;
     }
     rows->setRows(shown);
@@ -137,8 +138,7 @@ void RememberedRows::turnFound(const KnownBox& box, const deviceinfo& answered) 
 void RememberedRows::tell() {
     if (file.Notice().empty()) return;
     std::fprintf(stderr, "nasfinder: %s\n", file.Notice().c_str());
-    hintLabel->setText(
-        texts.text("Book Trouble", {{QStringLiteral("reason"), Text(file.Notice())}})
-            .toHtmlEscaped());
+    hintLabel->setText(texts.text("Book Trouble", {{QStringLiteral("reason"), Text(file.Notice())}})
+                           .toHtmlEscaped());
     hintLabel->setVisible(true);
 }

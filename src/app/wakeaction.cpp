@@ -95,14 +95,23 @@ void WakeAction::wakeSelected() {
             errors += (errors.isEmpty() ? "" : "; ") + QString::fromStdString(error);
         }
         if (result.addresses.empty() && errors.isEmpty()) errors = QStringLiteral("no interface");
+        const bool anySent = !result.addresses.empty();
         QMetaObject::invokeMethod(
-            self.data(), [self, errors] { if (self) self->sent(errors); }, Qt::QueuedConnection);
+            self.data(),
+            [self, anySent, errors] {
+                if (self) self->sent(anySent, errors);
+            },
+            Qt::QueuedConnection);
     });
 }
 
-void WakeAction::sent(const QString& errors) {
+void WakeAction::sent(bool anySent, const QString& errors) {
     if (!waking) return;
     if (!errors.isEmpty()) say("Wake Not Sent", errors);
+    if (!anySent) {
+        stop();
+        return;
+    }
     waited.start();
     source.SendSearch();
     searchTimer->start();

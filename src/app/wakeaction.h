@@ -39,7 +39,8 @@ private:
     int selectedRow() const;
     void prepareMenu();
     void wakeSelected();
-    void sent(const QString& errors);
+    // The packet went out of at least one interface when anySent; errors in words.
+    void sent(bool anySent, const QString& errors);
     void lookForAnswer();
     void say(const char* key, const QString& error = QString());
 

@@ -24,11 +24,16 @@ struct Field {
     std::string KnownBox::*member;
 };
 constexpr Field kFields[] = {
-    {"id", &KnownBox::id},           {"host", &KnownBox::host},
-    {"ip", &KnownBox::ip},           {"vendor", &KnownBox::vendor},
-    {"product", &KnownBox::product}, {"version", &KnownBox::version},
-    {"interface", &KnownBox::interfaceName}, {"mac", &KnownBox::mac},
-    {"firstSeen", &KnownBox::firstSeen},     {"lastSeen", &KnownBox::lastSeen},
+    {"id", &KnownBox::id},
+    {"host", &KnownBox::host},
+    {"ip", &KnownBox::ip},
+    {"vendor", &KnownBox::vendor},
+    {"product", &KnownBox::product},
+    {"version", &KnownBox::version},
+    {"interface", &KnownBox::interfaceName},
+    {"mac", &KnownBox::mac},
+    {"firstSeen", &KnownBox::firstSeen},
+    {"lastSeen", &KnownBox::lastSeen},
 };
 
 bool SameBox(const KnownBox& entry, const KnownBox& seen) {
@@ -108,9 +113,8 @@ void MergeKnownBoxes(std::vector<KnownBox>& book, const std::vector<KnownBox>& s
             if (book.back().firstSeen.empty()) book.back().firstSeen = sighting.lastSeen;
             continue;
         }
-        const std::string firstSeen = std::min(entry->firstSeen, sighting.firstSeen.empty()
-                                                                     ? sighting.lastSeen
-                                                                     : sighting.firstSeen);
+        const std::string firstSeen = std::min(
+            entry->firstSeen, sighting.firstSeen.empty() ? sighting.lastSeen : sighting.firstSeen);
         // Another program may have written a later sighting first: its facts stay.
         if (entry->lastSeen <= sighting.lastSeen) {
             KnownBox merged = sighting;
@@ -120,9 +124,8 @@ void MergeKnownBoxes(std::vector<KnownBox>& book, const std::vector<KnownBox>& s
         }
         entry->firstSeen = firstSeen;
     }
-    std::stable_sort(book.begin(), book.end(), [](const KnownBox& a, const KnownBox& b) {
-        return a.lastSeen > b.lastSeen;
-    });
+    std::stable_sort(book.begin(), book.end(),
+                     [](const KnownBox& a, const KnownBox& b) { return a.lastSeen > b.lastSeen; });
     if (book.size() > kKnownBoxesLimit) book.resize(kKnownBoxesLimit);
 }
 
@@ -286,9 +289,9 @@ bool CKnownBoxesFile::Load(std::vector<KnownBox>& book) {
     book.clear();
     const std::string aside = path + ".bad-" + IsoUtcTime(std::time(nullptr));
     if (rename(path.c_str(), aside.c_str()) != 0) {
-        notice = SystemError("the book of known boxes " + path + " cannot be read (" + reason +
-                                 ") nor moved aside",
-                             errno);
+        notice = SystemError(
+            "the book of known boxes " + path + " cannot be read (" + reason + ") nor moved aside",
+            errno);
         return false;
     }
     notice = "the book of known boxes " + path + " could not be read (" + reason +
@@ -301,15 +304,17 @@ bool CKnownBoxesFile::Store(const std::vector<KnownBox>& book) {
     const std::string temporary = path + ".tmp";
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
-        notice = SystemError("cannot write " + temporary, errno);
+        notice += (notice.empty() ? "" : "; ") + SystemError("cannot write " + temporary, errno);
         return false;
     }
-    const bool written = fchmod(fd, 0600) == 0 && WriteAll(fd, KnownBoxesJson(book)) &&
-                         fsync(fd) == 0;
+    const bool written =
+        fchmod(fd, 0600) == 0 && WriteAll(fd, KnownBoxesJson(book)) && fsync(fd) == 0;
     const int writeError = errno;
     close(fd);
     if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        notice = SystemError("cannot write " + path, written ? errno : writeError);
+        // Kept after a book set aside moments ago: both need telling.
+        notice += (notice.empty() ? "" : "; ") +
+                  SystemError("cannot write " + path, written ? errno : writeError);
         unlink(temporary.c_str());
         return false;
     }

@@ -54,7 +54,8 @@ std::vector<Ipv4Interface> LocalIpv4Interfaces() {
         if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) continue;
         Ipv4Interface found;
         found.name = entry->ifa_name;
-        found.address = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
+        found.address =
+            ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
         if (entry->ifa_netmask != nullptr) {
             found.netmask =
                 ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr);

@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <QClipboard>
-#include <QMenu>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QImage>
@@ -153,7 +153,9 @@ void WindowLabTest::aFirewallThatDropsTheAnswersIsToldInTheHintLine() {
 
 void WindowLabTest::aRememberedBoxIsListedAndWokenFromItsMenu() {
     const QString sleeper = qEnvironmentVariable("NASFINDER_LAB_SLEEPER");
-    if (sleeper.isEmpty()) QSKIP("runs inside the lab with a sleeping box that window_lab.sh builds");
+    if (sleeper.isEmpty()) {
+        QSKIP("runs inside the lab with a sleeping box that window_lab.sh builds");
+    }
     LabUrlCatcher catcher;
     QDesktopServices::setUrlHandler("http", &catcher, "open");
     LaunchOptions options = ParseLaunchOptions({"nasfinder"});
@@ -205,7 +207,8 @@ void WindowLabTest::aRememberedBoxIsListedAndWokenFromItsMenu() {
     QVERIFY(menu->findChild<QAction*>("forgetAction")->isVisible());
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(wake).center());
     QTRY_VERIFY(line.isVisible());
-    QVERIFY2(line.text().startsWith(QStringLiteral("Waking nas-sleepy up")), qPrintable(line.text()));
+    QVERIFY2(line.text().startsWith(QStringLiteral("Waking nas-sleepy up")),
+             qPrintable(line.text()));
 
     // It boots, answers the window's searches, and its row turns normal.
     QTRY_VERIFY_WITH_TIMEOUT(!rows.rowAt(sleeperRow()).value(kRememberedRowKey).toBool(), 10000);

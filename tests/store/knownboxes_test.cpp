@@ -65,28 +65,38 @@ TEST_P(MergeTest, MergesByIdElseByIp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Book, MergeTest,
-    ::testing::Values(
-        MergeCase{"NewBoxAdded", {Box("a", "10.1.1.1", T1)}, {Box("b", "10.1.1.2", T2)},
-                  "b@10.1.1.2/nas//02-02 a@10.1.1.1/nas//01-01"},
-        MergeCase{"SameIdNewAddressKeepsFirstSeenAndMac",
-                  {Box("a", "10.1.1.1", T1, "nas", "aa:bb:cc:dd:ee:01")},
-                  {Box("a", "10.1.1.9", T2, "nas-new")},
-                  "a@10.1.1.9/nas-new/aa:bb:cc:dd:ee:01/01-02"},
-        MergeCase{"NewMacReplacesOld", {Box("a", "10.1.1.1", T1, "nas", "aa:bb:cc:dd:ee:01")},
-                  {Box("a", "10.1.1.1", T2, "nas", "aa:bb:cc:dd:ee:02")},
-                  "a@10.1.1.1/nas/aa:bb:cc:dd:ee:02/01-02"},
-        MergeCase{"EmptyIdMergesByIp", {Box("", "10.1.1.1", T1, "old")},
-                  {Box("", "10.1.1.1", T2, "new")}, "@10.1.1.1/new//01-02"},
-        MergeCase{"EmptyIdNeverMergesWithAnId", {Box("a", "10.1.1.1", T1)},
-                  {Box("", "10.1.1.1", T2)}, "@10.1.1.1/nas//02-02 a@10.1.1.1/nas//01-01"},
-        MergeCase{"IdReplacesTheEntryKeptByAddress", {Box("", "10.1.1.1", T1)},
-                  {Box("a", "10.1.1.1", T2)}, "a@10.1.1.1/nas//02-02"},
-        MergeCase{"OlderSightingKeepsNewerFacts", {Box("a", "10.1.1.1", T2, "newer")},
-                  {Box("a", "10.1.1.5", T1, "older")}, "a@10.1.1.1/newer//01-02"},
-        MergeCase{"OrderedByLastSeen",
-                  {Box("a", "10.1.1.1", T3), Box("b", "10.1.1.2", T1)},
-                  {Box("b", "10.1.1.2", T2)},
-                  "a@10.1.1.1/nas//03-03 b@10.1.1.2/nas//01-02"}),
+    ::testing::Values(MergeCase{"NewBoxAdded",
+                                {Box("a", "10.1.1.1", T1)},
+                                {Box("b", "10.1.1.2", T2)},
+                                "b@10.1.1.2/nas//02-02 a@10.1.1.1/nas//01-01"},
+                      MergeCase{"SameIdNewAddressKeepsFirstSeenAndMac",
+                                {Box("a", "10.1.1.1", T1, "nas", "aa:bb:cc:dd:ee:01")},
+                                {Box("a", "10.1.1.9", T2, "nas-new")},
+                                "a@10.1.1.9/nas-new/aa:bb:cc:dd:ee:01/01-02"},
+                      MergeCase{"NewMacReplacesOld",
+                                {Box("a", "10.1.1.1", T1, "nas", "aa:bb:cc:dd:ee:01")},
+                                {Box("a", "10.1.1.1", T2, "nas", "aa:bb:cc:dd:ee:02")},
+                                "a@10.1.1.1/nas/aa:bb:cc:dd:ee:02/01-02"},
+                      MergeCase{"EmptyIdMergesByIp",
+                                {Box("", "10.1.1.1", T1, "old")},
+                                {Box("", "10.1.1.1", T2, "new")},
+                                "@10.1.1.1/new//01-02"},
+                      MergeCase{"EmptyIdNeverMergesWithAnId",
+                                {Box("a", "10.1.1.1", T1)},
+                                {Box("", "10.1.1.1", T2)},
+                                "@10.1.1.1/nas//02-02 a@10.1.1.1/nas//01-01"},
+                      MergeCase{"IdReplacesTheEntryKeptByAddress",
+                                {Box("", "10.1.1.1", T1)},
+                                {Box("a", "10.1.1.1", T2)},
+                                "a@10.1.1.1/nas//02-02"},
+                      MergeCase{"OlderSightingKeepsNewerFacts",
+                                {Box("a", "10.1.1.1", T2, "newer")},
+                                {Box("a", "10.1.1.5", T1, "older")},
+                                "a@10.1.1.1/newer//01-02"},
+                      MergeCase{"OrderedByLastSeen",
+                                {Box("a", "10.1.1.1", T3), Box("b", "10.1.1.2", T1)},
+                                {Box("b", "10.1.1.2", T2)},
+                                "a@10.1.1.1/nas//03-03 b@10.1.1.2/nas//01-02"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BookLimit, KeepsTheThousandMostRecentlySeen) {
@@ -169,8 +179,7 @@ TEST_P(BadBookTest, IsSetAsideOnceAndANewBookStarts) {
     std::vector<KnownBox> book;
     ASSERT_TRUE(file.Read(book));
     EXPECT_TRUE(book.empty());
-    EXPECT_NE(file.Notice().find("moved to " + path + ".bad-"), std::string::npos)
-        << file.Notice();
+    EXPECT_NE(file.Notice().find("moved to " + path + ".bad-"), std::string::npos) << file.Notice();
     const auto aside = SetAside();
     ASSERT_EQ(aside.size(), 1u);
     std::ostringstream kept;
@@ -188,7 +197,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadBookCase{"Empty", ""},
                       BadBookCase{"OtherVersion", "{\"version\":2,\"boxes\":[]}"},
                       BadBookCase{"FieldNotText", "{\"version\":1,\"boxes\":[{\"ip\":7}]}"},
-                      BadBookCase{"NeitherIdNorIp", "{\"version\":1,\"boxes\":[{\"host\":\"x\"}]}"}),
+                      BadBookCase{"NeitherIdNorIp",
+                                  "{\"version\":1,\"boxes\":[{\"host\":\"x\"}]}"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BookFileTest, TwoProcessesWritingAtOnceLoseNothing) {
@@ -242,9 +252,9 @@ INSTANTIATE_TEST_SUITE_P(
                       MacCase{"AA-BB-CC-0D-EE-F1", "aa:bb:cc:0d:ee:f1"},
                       MacCase{"02:1a:2B:3c:4D:5e", "02:1a:2b:3c:4d:5e"},
                       MacCase{"aa:bb-cc:dd:ee:ff", nullptr}, MacCase{"aa:bb:cc:dd:ee", nullptr},
-                      MacCase{"aa:bb:cc:dd:ee:ff:00", nullptr},
-                      MacCase{"aabbccddeeff", nullptr}, MacCase{"aa:bb:cc:dd:ee:fg", nullptr},
-                      MacCase{"nas-one", nullptr}, MacCase{"10.1.1.1", nullptr}));
+                      MacCase{"aa:bb:cc:dd:ee:ff:00", nullptr}, MacCase{"aabbccddeeff", nullptr},
+                      MacCase{"aa:bb:cc:dd:ee:fg", nullptr}, MacCase{"nas-one", nullptr},
+                      MacCase{"10.1.1.1", nullptr}));
 
 TEST(MagicPacket, IsSixFfThenTheMacSixteenTimes) {
     const MagicPacket packet = MakeMagicPacket(*ParseMac("02:00:0a:01:01:01"));

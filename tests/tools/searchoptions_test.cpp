@@ -82,9 +82,9 @@ TEST(SearchOptions, InterfacePatternsRepeatAndWatchTakesItsInterval) {
 TEST(SearchOptions, TheBooksRunsTakeTheirTargets) {
     SearchOptions options;
     std::string message;
-    ASSERT_EQ(ParseSearchOptions({"--wake", "AA-BB-CC-DD-EE-FF", "--wait=5", "--json"}, options,
-                                 message),
-              ParseOutcome::Run)
+    ASSERT_EQ(
+        ParseSearchOptions({"--wake", "AA-BB-CC-DD-EE-FF", "--wait=5", "--json"}, options, message),
+        ParseOutcome::Run)
         << message;
     EXPECT_EQ(options.wake, "AA-BB-CC-DD-EE-FF");
     EXPECT_EQ(options.wait, 5);

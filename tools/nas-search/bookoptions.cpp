@@ -30,8 +30,8 @@ bool ReadBookOptions(const po::variables_map& values, SearchOptions& options,
     if (values.count("forget")) options.forget = values["forget"].as<std::string>();
     options.remember = values.count("no-remember") == 0;
 
-    const int modes = (options.wake ? 1 : 0) + (options.known ? 1 : 0) +
-                      (options.forget ? 1 : 0) + (options.watch ? 1 : 0);
+    const int modes = (options.wake ? 1 : 0) + (options.known ? 1 : 0) + (options.forget ? 1 : 0) +
+                      (options.watch ? 1 : 0);
     if (modes > 1) {
         message = "--wake, --known, --forget and --watch go one at a time";
         return false;
@@ -55,8 +55,9 @@ bool ReadBookOptions(const po::variables_map& values, SearchOptions& options,
     if ((options.wake || options.known || options.forget) &&
         (values.count("seconds") || values.count("searches") || values.count("interval") ||
          options.diagnose)) {
-        message = "--wake, --known and --forget take no --seconds, --searches, --interval or "
-                  "--diagnose";
+        message =
+            "--wake, --known and --forget take no --seconds, --searches, --interval or "
+            "--diagnose";
         return false;
     }
     return true;

@@ -37,9 +37,9 @@ int main(int argc, char** argv) {
         std::perror("nas-search: cannot set up standard output");
         return 1;
     }
-    const int status = BookRun(options)  ? RunBook(options, out)
-                       : options.watch ? RunWatch(options, out)
-                                       : RunSearch(options, out);
+    const int status = BookRun(options) ? RunBook(options, out)
+                       : options.watch  ? RunWatch(options, out)
+                                        : RunSearch(options, out);
     std::fclose(out);
     return status;
 }

@@ -200,8 +200,8 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
     CSearchOutput commentary(stderr, false);
     CSearchSession session(options, commentary, [](const deviceinfo&, int) {});
     const Clock::time_point deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                           std::chrono::duration<double>(options.wait));
+        Clock::now() +
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.wait));
     Clock::time_point nextSearch = Clock::now();
     std::vector<deviceinfo> devices;
     for (;;) {
@@ -211,9 +211,9 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
             nextSearch = now + kSearchEvery;
         }
         CDeviceListStore::Instance().CopyDeviceList(devices);
-        const auto answered = std::find_if(devices.begin(), devices.end(), [&](const deviceinfo& d) {
-            return IsTheBox(d, box, interfaces);
-        });
+        const auto answered =
+            std::find_if(devices.begin(), devices.end(),
+                         [&](const deviceinfo& d) { return IsTheBox(d, box, interfaces); });
         if (answered != devices.end()) {
             const deviceinfo device = *answered;
             session.Stop();
@@ -232,7 +232,8 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
             return 0;
         }
         if (now >= deadline) break;
-        if (const int signal = session.WaitUntil(std::min({deadline, nextSearch, now + kLookEvery}))) {
+        if (const int signal =
+                session.WaitUntil(std::min({deadline, nextSearch, now + kLookEvery}))) {
             session.Stop();
             return 128 + signal;
         }

@@ -31,8 +31,9 @@ po::options_description Described() {
         "--asleep: every box sleeps; --asleep=ID: that box (repeatable). A sleeping box answers "
         "nothing until a magic packet for its interface's MAC arrives on UDP port 9 or 7")(
         "boot-seconds", po::value<double>()->value_name("S"),
-        "seconds a woken box takes to announce itself and answer (default 2)")("help", "print this help and exit")(
-        "version", "print the program's name and version and exit");
+        "seconds a woken box takes to announce itself and answer (default 2)")(
+        "help", "print this help and exit")("version",
+                                            "print the program's name and version and exit");
     return described;
 }
 
@@ -84,8 +85,9 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
     parsed.quiet = values.count("quiet") != 0;
     if (values.count("asleep")) parsed.asleep = values["asleep"].as<std::vector<std::string>>();
     for (const std::string& id : parsed.asleep) {
-        const bool known = id.empty() || std::any_of(parsed.boxes.begin(), parsed.boxes.end(),
-                                                     [&id](const BoxConfig& b) { return b.id == id; });
+        const bool known =
+            id.empty() || std::any_of(parsed.boxes.begin(), parsed.boxes.end(),
+                                      [&id](const BoxConfig& b) { return b.id == id; });
         if (!known) {
             message = "--asleep=" + id + ": no box has that id";
             return SimParseOutcome::Invalid;
