@@ -60,6 +60,8 @@ void CBoxSimulator::Start() {
         if (!mac) throw std::runtime_error("no interface here holds " + box.address.to_string());
         box.mac = *mac;
         anyAsleep = true;
+        std::fprintf(stderr, "nas-sim: box %s sleeps until a magic packet for %s\n",
+                     box.id.c_str(), MacText(box.mac).c_str());
     }
     if (anyAsleep) wakeListener.Start();
 
@@ -175,9 +177,11 @@ void CBoxSimulator::StopOnSignal() {
 }
 
 void CBoxSimulator::OnMagicPacket(const MacAddress& mac) {
+    bool matched = false;
     for (std::size_t index = 0; index < boxes.size(); ++index) {
         PreparedBox& box = boxes[index];
         if (!box.asleep || box.booting || box.mac != mac) continue;
+        matched = true;
         box.booting = true;
         std::fprintf(stderr, "nas-sim: magic packet for %s: box %s boots in %g s\n",
                      MacText(mac).c_str(), box.id.c_str(), options.bootSeconds);
@@ -193,6 +197,10 @@ void CBoxSimulator::OnMagicPacket(const MacAddress& mac) {
             SendFrom(ssdpSocket, woken.address, group, woken.alive.data(), woken.alive.size());
             std::fprintf(stderr, "nas-sim: box %s is awake\n", woken.id.c_str());
         });
+    }
+    if (!matched) {
+        std::fprintf(stderr, "nas-sim: magic packet for %s: no box sleeps with that MAC\n",
+                     MacText(mac).c_str());
     }
 }
 
