@@ -13,10 +13,13 @@ lab_create "$lab"
 lab_add_lan "$lab" 1
 lab_add_boxes "$lab" 1 1 2
 mac=$(ip -n "$lab-lan1" -j link show eth0 | jq -r '.[0].address')
-# Counts the magic packets leaving the host (iptables counts without changing anything).
+# Counts the magic packets leaving the host and reaching the boxes' LAN (iptables counts
+# without changing anything).
 lab_exec "$lab" host iptables-legacy -A OUTPUT -p udp --dport 9
+lab_exec "$lab" lan1 iptables-legacy -A INPUT -p udp --dport 9
 wake_packets() {
-    lab_exec "$lab" host iptables-legacy -L OUTPUT -v -x -n | awk '$0 ~ /dpt:9/ { print $1 }'
+    lab_exec "$lab" "${1:-host}" iptables-legacy -L "${2:-OUTPUT}" -v -x -n |
+        awk '$0 ~ /dpt:9/ { print $1 }'
 }
 
 # 1. Seen and remembered, with the MAC of the box's veth.
@@ -41,6 +44,7 @@ for target in nas-sleepy 10.1.1.1; do
         --asleep=box-s --boot-seconds 1
     running=$LAB_LAST_PID
     before=$(wake_packets)
+    arrived=$(wake_packets lan1 INPUT)
     started=$(date +%s.%N)
     lab_exec "$lab" host "$search" --wake "$target" --json >"$work/wake-$target.json" \
         2>"$work/wake-$target.err"
@@ -55,6 +59,7 @@ for target in nas-sleepy 10.1.1.1; do
     check "the woken box answered" equals \
         "$(jq -r 'select(.event == "device") | .id' "$work/wake-$target.json")" box-s
     check "three rounds to two addresses" equals "$(($(wake_packets) - before))" 6
+    check "all six reached the box's LAN" equals "$(($(wake_packets lan1 INPUT) - arrived))" 6
     check "the box heard it" contains "$work/sim-$target.log" "magic packet for $mac"
     lab_stop_sim "$running"
 done
