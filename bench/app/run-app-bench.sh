@@ -17,10 +17,13 @@ exec unshare --net -- bash -c '
     ip route add 224.0.0.0/4 dev lo
     ip route add 255.255.255.255/32 dev lo 2>/dev/null || true
     displayfile=$(mktemp)
+    # The window reads the book of known boxes when a search ends: an empty one of its own.
+    state=$(mktemp -d)
+    export XDG_STATE_HOME=$state
     # -displayfd picks a free display, so parallel runs and other X servers do not collide.
     Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
     xvfb=$!
-    trap "kill $xvfb 2>/dev/null; rm -f $displayfile" EXIT
+    trap "kill $xvfb 2>/dev/null; rm -rf $displayfile $state" EXIT
     for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.05; done
     [ -s "$displayfile" ] || { echo "app bench: Xvfb did not start" >&2; exit 1; }
     DISPLAY=:$(head -n1 "$displayfile") "$@"

@@ -32,6 +32,8 @@ if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
 fi
 
 work=$(mktemp -d /tmp/nasfinder-scale.XXXXXX)
+# nas-search remembers the boxes it finds: in the benchmark's folder, not the user's.
+export XDG_STATE_HOME=$work/state
 trap 'lab_destroy; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 

@@ -53,6 +53,16 @@ constexpr EnglishText kEnglish[] = {
     {"Save", "Save"},
     {"Save Targets Help", "Keeps the list and searches again at once."},
     {"Cancel", "Cancel"},
+    {"Wake Up", "&Wake up"},
+    {"Forget", "Forget"},
+    {"Last Seen", "Not found in this search; last seen {time}"},
+    {"Waking", "Waking {box} up: searching every 2 seconds until it answers."},
+    {"Woken", "{box} is awake and answers."},
+    {"Not Woken",
+     "{box} did not wake up within 2 minutes. Check that wake-on-LAN is switched on in the box, "
+     "and that the box is on this network: the wake-up call does not cross a router."},
+    {"Wake Not Sent", "The wake-up call for {box} could not be sent: {error}"},
+    {"Book Trouble", "The list of remembered boxes: {reason}"},
 };
 
 QString English(const char* key) {

@@ -26,7 +26,9 @@
 #include "src/app/openfailuremessage.h"
 #include "src/app/othernetworks.h"
 #include "src/app/parseoperation.h"
+#include "src/app/rememberedrows.h"
 #include "src/app/tablekeyboard.h"
+#include "src/app/wakeaction.h"
 
 namespace {
 
@@ -102,6 +104,7 @@ void Controller::getDeviceList() {
         ui.countdownField->setText(QString());
         updateCountdownName();
         if (!searchLookedInto) ensureHintLine()->checkAfterSearch(vListDevice.size());
+        if (!searchLookedInto && rememberedRows) rememberedRows->searchEnded();
         searchLookedInto = true;
         return;
     }
@@ -227,6 +230,11 @@ void Controller::windowDidAppear() {
     connect(targetEditor, &OtherNetworks::searchAgain, this, &Controller::onRefreash);
     const bool searchEnded = hintLine != nullptr;
     ensureHintLine();
+    rememberedRows = new RememberedRows(devices, ui.array_controller, ui.hintLine, texts,
+                                        options.remember, this);
+    auto* wake = new WakeAction(ui.tableview, copyActions->menu(), *rememberedRows, devices,
+                                ui.hintLine, texts, this);
+    connect(ui.refreshbutton, &QPushButton::clicked, wake, &WakeAction::stop);
     applyAccessibleTexts();
     // Once the search window has ended, the line already tells everything.
     if (!searchEnded) hintLine->checkAtOpen();
@@ -239,6 +247,7 @@ HintLine* Controller::ensureHintLine() {
 
 void Controller::windowWillClose() {
     mytimer->stop();
+    if (rememberedRows) rememberedRows->recordAtExit();
     // Returns once no worker can report any more, so the store may be torn down after main.
     devices.ExitSearch();
     // Qt answers the last window closing with a posted quit of status 0; the loop ends here

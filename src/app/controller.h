@@ -17,6 +17,7 @@ class HintLine;
 class NetworkFollower;
 class OtherNetworks;
 class ParseOperation;
+class RememberedRows;
 class QAbstractButton;
 class QLabel;
 class QMessageBox;
@@ -67,6 +68,7 @@ public:
     bool windowAppeared() const { return appeared; }
     HintLine* hints() const { return hintLine; }
     OtherNetworks* otherNetworks() const { return targetEditor; }
+    RememberedRows* remembered() const { return rememberedRows; }
 
 public slots:
     // Start-up: language parse, search library, first search, countdown timer.
@@ -115,6 +117,7 @@ private:
     HintLine* hintLine = nullptr;
     SearchTargetList targetList;
     OtherNetworks* targetEditor = nullptr;
+    RememberedRows* rememberedRows = nullptr;
     // Whether the current search window's end has been looked into for hints.
     bool searchLookedInto = false;
     QTimer* mytimer = nullptr;

@@ -1,5 +1,7 @@
 #include "src/app/devicetablemodel.h"
 
+#include <QPalette>
+
 #include <algorithm>
 #include <numeric>
 
@@ -75,8 +77,15 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= keys.size()) {
         return {};
     }
+    const QVariantMap& row = rowAt(index.row());
+    if (row.value(kRememberedRowKey).toBool()) {
+        if (role == Qt::ForegroundRole) return QPalette().color(QPalette::Disabled, QPalette::Text);
+        if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
+            return row.value(kRowHelpKey);
+        }
+    }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    return rowAt(index.row()).value(keys.at(index.column()));
+    return row.value(keys.at(index.column()));
 }
 
 QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -134,6 +143,9 @@ std::vector<int> DeviceTableModel::sortedOrder() const {
     if (sortColumn < 0) return order;
     const QString& key = keys.at(sortColumn);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const bool rememberedA = given.at(a).value(kRememberedRowKey).toBool();
+        const bool rememberedB = given.at(b).value(kRememberedRowKey).toBool();
+        if (rememberedA != rememberedB) return rememberedB;
         const int result =
             NaturalCompare(given.at(a).value(key).toString(), given.at(b).value(key).toString());
         return sortOrder == Qt::AscendingOrder ? result < 0 : result > 0;

@@ -8,9 +8,14 @@
 
 #include <vector>
 
+// Keys of a row for a remembered box that did not answer (rememberedrows.h): such a row is
+// greyed, and its help text is its tooltip and accessible description.
+inline const QString kRememberedRowKey = QStringLiteral("Remembered");
+inline const QString kRowHelpKey = QStringLiteral("RowHelp");
+
 // The table's content: row dictionaries shown one per row, each column bound to one key of the
 // row ("HomeHost", "IP", "DeviceType"). Keeps the header sort the user chose across rebuilds,
-// and the rows are never editable.
+// and the rows are never editable. Remembered rows stay below the others in every order.
 class DeviceTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:

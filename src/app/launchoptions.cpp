@@ -35,7 +35,10 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
         QStringLiteral("Also search TARGET beyond this network by unicast: an address, a range of "
                        "/20 or longer, or a host name (repeatable, 4096 addresses in all)."),
         QStringLiteral("TARGET"));
-    parser.addOptions({language, interface, excludeInterface, probe});
+    const QCommandLineOption noRemember(
+        QStringLiteral("no-remember"),
+        QStringLiteral("Neither read nor write the remembered boxes (the book of known boxes)."));
+    parser.addOptions({language, interface, excludeInterface, probe, noRemember});
     parser.process(arguments);
 
     LaunchOptions options;
@@ -59,5 +62,6 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
         std::fprintf(stderr, "nasfinder: --probe %s\n", error.c_str());
         std::exit(2);
     }
+    options.remember = !parser.isSet(noRemember);
     return options;
 }

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-// What the program is told at start, from its arguments. (The search targets kept between runs
-// live in the user's settings: see SearchTargetList.)
+// What the program is told at start, from its arguments. What is kept between runs lives in
+// the user's settings (the search targets: see SearchTargetList) and in the book of known
+// boxes (src/store/knownboxes.h).
 struct LaunchOptions {
     // The user's preferred languages, most preferred first; element 0 picks the language file.
     QStringList appleLanguages;
@@ -17,11 +18,13 @@ struct LaunchOptions {
     QStringList excludeInterfaces;
     // --probe targets for this run, as the search library's parser resolved them.
     std::vector<std::string> probeAddresses;
+    // False with --no-remember: the book of known boxes is neither read nor written.
+    bool remember = true;
 };
 
-// Reads --language CODE (which overrides the desktop's language list) and the repeatable
-// --interface GLOB, --exclude-interface GLOB and --probe TARGET from the program's arguments.
-// --help and --version print and exit, as do an unknown option and an empty pattern (status 1)
-// and a refused --probe target (status 2, one line quoting it, before any socket opens); they
-// need a QCoreApplication, not a display.
+// Reads --language CODE (which overrides the desktop's language list), the repeatable
+// --interface GLOB, --exclude-interface GLOB and --probe TARGET, and --no-remember from the
+// program's arguments. --help and --version print and exit, as do an unknown option and an
+// empty pattern (status 1) and a refused --probe target (status 2, one line quoting it, before
+// any socket opens); they need a QCoreApplication, not a display.
 LaunchOptions ParseLaunchOptions(const QStringList& arguments);

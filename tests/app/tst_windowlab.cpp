@@ -1,6 +1,8 @@
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QImage>
@@ -33,6 +35,7 @@ private slots:
     void boxesAppearRefreshFindsThemAndButtonsOpenThem();
     void aFirewallThatDropsTheAnswersIsToldInTheHintLine();
     void aBoxBeyondTheRouterIsFoundThroughTheSettings();
+    void aRememberedBoxIsListedAndWokenFromItsMenu();
 };
 
 void WindowLabTest::boxesAppearRefreshFindsThemAndButtonsOpenThem() {
@@ -162,6 +165,72 @@ void WindowLabTest::aBoxBeyondTheRouterIsFoundThroughTheSettings() {
     QCOMPARE(rows.rowAt(0).value("HomeHost").toString(), QStringLiteral("nas-far"));
     QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QPushButton*>("loginbutton")->isEnabled(), 14000);
     QVERIFY2(!window.findChild<QLabel*>("hintLine")->isVisible(), "a probe that found its box");
+}
+
+void WindowLabTest::aRememberedBoxIsListedAndWokenFromItsMenu() {
+    const QString sleeper = qEnvironmentVariable("NASFINDER_LAB_SLEEPER");
+    if (sleeper.isEmpty()) {
+        QSKIP("runs inside the lab with a sleeping box that window_lab.sh builds");
+    }
+    LabUrlCatcher catcher;
+    QDesktopServices::setUrlHandler("http", &catcher, "open");
+    LaunchOptions options = ParseLaunchOptions({"nasfinder"});
+    options.resourceDirs = QStringList{NASFINDER_SOURCE_RESOURCES};
+    MainWindow window(options);
+    window.show();
+    DeviceTableModel& rows = *window.controller()->array_controller();
+    QTableView& table = *window.findChild<QTableView*>("tableview");
+    QPushButton& login = *window.findChild<QPushButton*>("loginbutton");
+    QLabel& line = *window.findChild<QLabel*>("hintLine");
+    const auto sleeperRow = [&] {
+        for (int row = 0; row < rows.rowCount(); ++row) {
+            if (rows.rowAt(row).value("IP").toString() == sleeper) return row;
+        }
+        return -1;
+    };
+
+    // During the search only the box that answers; once it ends, the sleeping one below it.
+    QTRY_COMPARE_WITH_TIMEOUT(rows.rowCount(), 1, 9000);
+    QTRY_VERIFY_WITH_TIMEOUT(login.isEnabled(), 14000);
+    QCOMPARE(rows.rowCount(), 2);
+    QCOMPARE(sleeperRow(), 1);
+    const QModelIndex cell = rows.index(1, 0);
+    QVERIFY(rows.rowAt(1).value(kRememberedRowKey).toBool());
+    QCOMPARE(rows.data(cell).toString(), QStringLiteral("nas-sleepy"));
+    QCOMPARE(rows.data(cell, Qt::ForegroundRole).value<QColor>(),
+             QPalette().color(QPalette::Disabled, QPalette::Text));
+    const QString help = QStringLiteral("Not found in this search; last seen 2026-12-07T09:00:00Z");
+    QCOMPARE(rows.data(cell, Qt::ToolTipRole).toString(), help);
+    QCOMPARE(rows.data(cell, Qt::AccessibleDescriptionRole).toString(), help);
+
+    // A row like the others: Ctrl+C copies its address and Log In opens it.
+    table.selectRow(1);
+    table.setFocus();
+    QTest::keySequence(&table, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), sleeper);
+    login.click();
+    QCOMPARE(catcher.urls, (QList<QUrl>{QUrl("http://" + sleeper)}));
+
+    // Its menu, as the Menu key opens it, wakes it.
+    const QPoint point = table.visualRect(cell).center();
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, point, table.viewport()->mapToGlobal(point));
+    QApplication::sendEvent(table.viewport(), &key);
+    auto* menu = table.findChild<QMenu*>("deviceMenu");
+    QVERIFY(menu && menu->isVisible());
+    auto* wake = menu->findChild<QAction*>("wakeUpAction");
+    QVERIFY(wake && wake->isVisible());
+    QCOMPARE(wake->text(), QStringLiteral("&Wake up"));
+    QVERIFY(menu->findChild<QAction*>("forgetAction")->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(wake).center());
+    QTRY_VERIFY(line.isVisible());
+    QVERIFY2(line.text().startsWith(QStringLiteral("Waking nas-sleepy up")),
+             qPrintable(line.text()));
+
+    // It boots, answers the window's searches, and its row turns normal.
+    QTRY_VERIFY_WITH_TIMEOUT(!rows.rowAt(sleeperRow()).value(kRememberedRowKey).toBool(), 10000);
+    QCOMPARE(rows.data(rows.index(sleeperRow(), 0), Qt::ForegroundRole), QVariant());
+    QCOMPARE(line.text(), QStringLiteral("nas-sleepy is awake and answers."));
+    QDesktopServices::unsetUrlHandler("http");
 }
 
 QTEST_MAIN(WindowLabTest)

@@ -8,12 +8,14 @@
 # itself: the window tells so in its hint line, whose details it shows and saves as a picture.
 # With "probe", the one box sits on a remote LAN behind a router, where neither multicast nor
 # the broadcast reach: the window finds it through the target in its settings file.
-# Usage: window_lab.sh TST_WINDOWLAB NAS_SIM [firewall|probe]
+# With "remembered", a remembered box sleeps: the window lists it below the box found and wakes
+# it from its row's menu.
+# Usage: window_lab.sh TST_WINDOWLAB NAS_SIM [firewall|probe|remembered]
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../scripts/lab
 source "$here/../../scripts/lab"
 
-[ $# -eq 2 ] || [ $# -eq 3 ] || { echo "usage: $0 TST_WINDOWLAB NAS_SIM [firewall|probe]" >&2; exit 2; }
+[ $# -eq 2 ] || [ $# -eq 3 ] || { echo "usage: $0 TST_WINDOWLAB NAS_SIM [firewall|probe|remembered]" >&2; exit 2; }
 windowtest=$(realpath "$1")
 sim=$(realpath "$2")
 situation=${3:-}
@@ -31,6 +33,8 @@ lab="nfapp$$"
 work=$(mktemp -d "/tmp/$lab.XXXXXX")
 trap 'lab_destroy; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
+# The window's book of known boxes lives in the test's folder.
+export XDG_STATE_HOME=$work/state
 
 if [ "$situation" = firewall ]; then
     lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_boxes "$lab" 1 1 1 || exit 1
@@ -54,6 +58,22 @@ elif [ "$situation" = probe ]; then
     printf '[search]\ntargets=%s\n' "$box" >"$work/config/nasfinder/nasfinder.conf"
     lab_exec "$lab" host env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 \
         QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" NASFINDER_LAB_PROBE="$box" \
+        "$windowtest" >"$work/window.txt" 2>&1
+elif [ "$situation" = remembered ]; then
+    lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_boxes "$lab" 1 1 2 || exit 1
+    sleeper=$(lab_box_address 1 2)
+    mac=$(ip -n "$lab-lan1" -j link show eth0 | jq -r '.[0].address')
+    # Remembered from an earlier day, with the MAC of the veth its address is on.
+    mkdir -p -m 0700 "$XDG_STATE_HOME/nasfinder"
+    jq -n --arg ip "$sleeper" --arg mac "$mac" '{version: 1, boxes: [{id: "box-s",
+        host: "nas-sleepy", ip: $ip, vendor: "KORVANT", product: "NS200", version: "2.1",
+        interface: "lan1", mac: $mac, firstSeen: "2026-12-01T09:00:00Z",
+        lastSeen: "2026-12-07T09:00:00Z"}]}' >"$XDG_STATE_HOME/nasfinder/known-boxes.json"
+    lab_start_sim "$lab" lan1 "$work/sim.log" "$sim" --asleep=box-s --boot-seconds 1 \
+        --box "$(lab_box_address 1 1),box-1,nas-1,KORVANT,NS200,2.1" \
+        --box "$sleeper,box-s,nas-sleepy,KORVANT,NS200,2.1" || exit 1
+    lab_exec "$lab" host env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 \
+        QT_QPA_PLATFORM=offscreen NASFINDER_LAB_SLEEPER="$sleeper" \
         "$windowtest" >"$work/window.txt" 2>&1
 else
     lab_create "$lab" && lab_add_lan "$lab" 1 && lab_add_boxes "$lab" 1 1 3 || exit 1

@@ -26,6 +26,8 @@ command -v jq >/dev/null || { echo "FAIL: jq is missing (scripts/install-deps)";
 lab="nfe2e$$-$(basename "$0" .sh)"
 work=$(mktemp -d "/tmp/$lab.XXXXXX")
 trap 'lab_destroy; rm -rf "$work"' EXIT
+# The book of known boxes that nas-search keeps goes to the case's folder, not the user's.
+export XDG_STATE_HOME=$work/state
 trap 'exit 130' INT TERM
 
 failures=0

@@ -66,7 +66,7 @@ cd "$work" || exit 1
 
 if [ -n "${built[nas-search]:-}" ]; then
     expect "nas-search --js" "--json"
-    expect "nas-search --json --no" "--no-interface-search"
+    expect "nas-search --json --no" "--no-interface-search --no-remember"
     # The log folder is a prefix the file name is appended to: folders only, ending in "/".
     expect "nas-search --log-dir " "lab/ logs/"
     expect "nas-search --log-dir=lo" "logs/"

@@ -18,6 +18,8 @@ ip link set lo up
 
 work=$(mktemp -d /tmp/nasfinder-cli.XXXXXX)
 trap 'rm -rf "$work"' EXIT
+# The book of known boxes goes to the test's folder, not the user's.
+export XDG_STATE_HOME=$work/state
 failures=0
 fail() {
     echo "FAIL: $*"

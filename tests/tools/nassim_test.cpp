@@ -105,6 +105,29 @@ TEST(SimOptions, NeedsABoxAndRangesHold) {
     EXPECT_TRUE(options.quiet);
 }
 
+TEST(SimOptions, SleepingBoxesAreNamedByIdOrAll) {
+    SimOptions options;
+    std::string message;
+    const std::vector<std::string> two{"--box", "10.1.1.1,a,h,v,p,1", "--box",
+                                       "10.1.1.2,b,h,v,p,1"};
+    auto with = [&two](std::vector<std::string> more) {
+        more.insert(more.begin(), two.begin(), two.end());
+        return more;
+    };
+    ASSERT_EQ(ParseSimOptions(with({"--asleep=b", "--boot-seconds", "0.5"}), options, message),
+              SimParseOutcome::Run)
+        << message;
+    EXPECT_FALSE(StartsAsleep(options, options.boxes[0]));
+    EXPECT_TRUE(StartsAsleep(options, options.boxes[1]));
+    EXPECT_EQ(options.bootSeconds, 0.5);
+    ASSERT_EQ(ParseSimOptions(with({"--asleep"}), options, message), SimParseOutcome::Run);
+    EXPECT_TRUE(StartsAsleep(options, options.boxes[0]) && StartsAsleep(options, options.boxes[1]));
+    EXPECT_EQ(options.bootSeconds, 2);
+    EXPECT_EQ(ParseSimOptions(with({"--asleep=c"}), options, message), SimParseOutcome::Invalid);
+    EXPECT_EQ(ParseSimOptions(with({"--boot-seconds", "-1"}), options, message),
+              SimParseOutcome::Invalid);
+}
+
 TEST(BoxMessages, TheBroadcastAnswerReadsBackAsTheBox) {
     const SearchRequest answer = BroadcastAnswer(Box());
     EXPECT_EQ(answer.cmd, kSearchAnswerCmd);

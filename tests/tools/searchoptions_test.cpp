@@ -79,6 +79,25 @@ TEST(SearchOptions, InterfacePatternsRepeatAndWatchTakesItsInterval) {
     EXPECT_FALSE(options.watch);
 }
 
+TEST(SearchOptions, TheBooksRunsTakeTheirTargets) {
+    SearchOptions options;
+    std::string message;
+    ASSERT_EQ(
+        ParseSearchOptions({"--wake", "AA-BB-CC-DD-EE-FF", "--wait=5", "--json"}, options, message),
+        ParseOutcome::Run)
+        << message;
+    EXPECT_EQ(options.wake, "AA-BB-CC-DD-EE-FF");
+    EXPECT_EQ(options.wait, 5);
+    EXPECT_TRUE(options.remember);
+    ASSERT_EQ(ParseSearchOptions({"--forget", "all"}, options, message), ParseOutcome::Run);
+    EXPECT_EQ(options.forget, "all");
+    EXPECT_FALSE(options.wake);
+    ASSERT_EQ(ParseSearchOptions({"--no-remember", "--seconds", "3"}, options, message),
+              ParseOutcome::Run);
+    EXPECT_FALSE(options.remember);
+    EXPECT_EQ(options.wait, 60);
+}
+
 TEST(SearchOptions, HelpIsNotAnError) {
     SearchOptions options;
     std::string message;
@@ -159,6 +178,14 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArguments{"watch_with_a_window", {"--watch", "--seconds", "5"}},
                       BadArguments{"watch_with_diagnose", {"--watch", "--diagnose"}},
                       BadArguments{"interface_empty", {"--interface", ""}},
+                      BadArguments{"wake_and_known", {"--wake", "nas1", "--known"}},
+                      BadArguments{"wake_and_watch", {"--wake", "nas1", "--watch"}},
+                      BadArguments{"forget_and_known", {"--forget", "all", "--known"}},
+                      BadArguments{"wait_without_wake", {"--wait", "10"}},
+                      BadArguments{"wait_zero", {"--wake", "nas1", "--wait", "0"}},
+                      BadArguments{"wake_empty", {"--wake", ""}},
+                      BadArguments{"known_without_the_book", {"--known", "--no-remember"}},
+                      BadArguments{"wake_with_a_window", {"--wake", "nas1", "--seconds", "5"}},
                       BadArguments{"exclude_missing_value", {"--exclude-interface"}},
                       BadArguments{"probe_missing_value", {"--probe"}}),
     [](const ::testing::TestParamInfo<BadArguments>& info) { return info.param.name; });

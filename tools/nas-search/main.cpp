@@ -8,6 +8,7 @@
 
 #include "tools/nas-search/searchoptions.h"
 #include "tools/nas-search/searchrun.h"
+#include "tools/nas-search/wakerun.h"
 
 int main(int argc, char** argv) {
     SearchOptions options;
@@ -39,7 +40,9 @@ int main(int argc, char** argv) {
         std::perror("nas-search: cannot set up standard output");
         return 1;
     }
-    const int status = options.watch ? RunWatch(options, out) : RunSearch(options, out);
+    const int status = BookRun(options) ? RunBook(options, out)
+                       : options.watch  ? RunWatch(options, out)
+                                        : RunSearch(options, out);
     std::fclose(out);
     return status;
 }

@@ -8,6 +8,7 @@
 #include "nasfinder/version.h"
 #include "search/searchtargets.h"
 #include "tools/commandline.h"
+#include "tools/nas-search/bookoptions.h"
 
 namespace po = boost::program_options;
 
@@ -45,6 +46,7 @@ po::options_description Described() {
                   "with --watch, seconds between searches (default 30, at least 2)")(
         "help", "print this help and exit")("version",
                                             "print the program's name and version and exit");
+    AddBookOptions(described);
     return described;
 }
 
@@ -134,6 +136,7 @@ ParseOutcome ParseSearchOptions(const std::vector<std::string>& args, SearchOpti
             }
         }
     }
+    if (!ReadBookOptions(values, parsed, message)) return ParseOutcome::Invalid;
     if (parsed.logDir && parsed.logDir->empty()) {
         message = "--log-dir needs a directory";
         return ParseOutcome::Invalid;
@@ -164,11 +167,15 @@ std::string SearchUsage() {
     text << "usage: nas-search [--seconds S] [--searches N] [--interval S] [--diagnose]\n"
             "                  [COMMON...]\n"
             "       nas-search --watch [--every S] [COMMON...]\n"
+            "       nas-search --wake TARGET [--wait S] [COMMON...]\n"
+            "       nas-search --known [--json] | --forget TARGET|all\n"
             "       nas-search --help | --version\n"
             "COMMON: [--no-interface-search] [--interface GLOB]... [--exclude-interface GLOB]...\n"
-            "        [--log-dir DIR] [--request-hex HEX] [--probe TARGET]... [--json]\n\n"
+            "        [--log-dir DIR] [--request-hex HEX] [--probe TARGET]... [--json]\n"
+            "        [--no-remember]\n\n"
             "Searches the local network for storage boxes and prints those found, or with\n"
-            "--watch, keeps searching and prints the boxes that appear, change and go.\n\n"
+            "--watch, keeps searching and prints the boxes that appear, change and go.\n"
+            "Remembers the boxes it finds, so that --wake can wake a sleeping one.\n\n"
          << Described();
     return text.str();
 }

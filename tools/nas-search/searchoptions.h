@@ -24,6 +24,12 @@ struct SearchOptions {
     // --probe texts as given, and the addresses they came to (names resolved while parsing).
     std::vector<std::string> probes;
     std::vector<std::string> targets;
+    // The book of known boxes (bookoptions.h, wakerun.h).
+    std::optional<std::string> wake;  // TARGET: a remembered box or a MAC address
+    double wait = 60;                 // seconds for a woken box to answer
+    bool known = false;
+    std::optional<std::string> forget;  // TARGET or "all"
+    bool remember = true;               // false: --no-remember
 };
 
 // Refused: the arguments are well formed but a --probe target is not; message is one line.

@@ -14,6 +14,7 @@
 #include "tools/nas-search/devicewatch.h"
 #include "tools/nas-search/searchoutput.h"
 #include "tools/nas-search/searchsession.h"
+#include "tools/nas-search/wakerun.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
     std::vector<deviceinfo> devices;
     CDeviceListStore::Instance().CopyDeviceList(devices);
     output.Devices(devices);
+    RememberSeen(options, devices);
     // Read while the workers still run: a stopped library has none to tell about.
     const SearchDiagnosis diagnosis = DiagnoseSearch(devices.size());
     if (options.diagnose) {
@@ -101,6 +103,7 @@ int RunWatch(const SearchOptions& options, std::FILE* out) {
         std::lock_guard<std::mutex> lock(watchMutex);
         for (const WatchEvent& event : watch.EndRound(std::time(nullptr))) output.Watch(event);
     }
+    RememberStoreList(options);
     // In a watch a signal is the normal way to stop.
     session.Stop();
     output.Done(watch.Present(), true);

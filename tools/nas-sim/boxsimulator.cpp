@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 #include <boost/asio/ip/multicast.hpp>
 
@@ -25,10 +26,12 @@ CBoxSimulator::CBoxSimulator(asio::io_context& io, const SimOptions& options)
       ssdpSocket(io),
       answerTimer(io),
       aliveTimer(io),
-      stopSignals(io, SIGINT, SIGTERM) {
+      stopSignals(io, SIGINT, SIGTERM),
+      wakeListener(io, [this](const MacAddress& mac) { OnMagicPacket(mac); }) {
     for (const BoxConfig& box : options.boxes) {
         boxes.push_back({asio::ip::make_address_v4(box.address), BroadcastAnswer(box),
-                         SsdpAnswer(box), SsdpNotify(box, true), SsdpNotify(box, false)});
+                         SsdpAnswer(box), SsdpNotify(box, true), SsdpNotify(box, false), box.id,
+                         StartsAsleep(options, box)});
     }
 }
 
@@ -53,6 +56,18 @@ void CBoxSimulator::Start() {
         boost::system::error_code alreadyJoined;
         ssdpSocket.set_option(asio::ip::multicast::join_group(group, box.address), alreadyJoined);
     }
+
+    bool anyAsleep = false;
+    for (PreparedBox& box : boxes) {
+        if (!box.asleep) continue;
+        const auto mac = MacOfAddressOwner(box.address.to_string());
+        if (!mac) throw std::runtime_error("no interface here holds " + box.address.to_string());
+        box.mac = *mac;
+        anyAsleep = true;
+        std::fprintf(stderr, "nas-sim: box %s sleeps until a magic packet for %s\n",
+                     box.id.c_str(), MacText(box.mac).c_str());
+    }
+    if (anyAsleep) wakeListener.Start();
 
     StopOnSignal();
     ReceiveBroadcast();
@@ -155,6 +170,7 @@ void CBoxSimulator::SendDueAnswers() {
     for (AnswerJob& job : jobs) {
         while (job.next < job.end && DueTime(job, job.next) <= now) {
             const PreparedBox& box = boxes[job.next++];
+            if (box.asleep) continue;
             if (job.kind == AnswerKind::Broadcast) {
                 SendFrom(broadcastSocket, box.address, job.to, &box.broadcastAnswer,
                          sizeof box.broadcastAnswer);
@@ -178,6 +194,7 @@ void CBoxSimulator::SendDueAnswers() {
 void CBoxSimulator::Announce(bool alive) {
     const udp::endpoint group(asio::ip::make_address_v4(kSsdpGroup), kSsdpPort);
     for (const PreparedBox& box : boxes) {
+        if (box.asleep) continue;
         const std::string& message = alive ? box.alive : box.byebye;
         SendFrom(ssdpSocket, box.address, group, message.data(), message.size());
     }
@@ -202,6 +219,34 @@ void CBoxSimulator::StopOnSignal() {
                      boxes.size());
         io.stop();
     });
+}
+
+void CBoxSimulator::OnMagicPacket(const MacAddress& mac) {
+    bool matched = false;
+    for (std::size_t index = 0; index < boxes.size(); ++index) {
+        PreparedBox& box = boxes[index];
+        if (!box.asleep || box.booting || box.mac != mac) continue;
+        matched = true;
+        box.booting = true;
+        std::fprintf(stderr, "nas-sim: magic packet for %s: box %s boots in %g s\n",
+                     MacText(mac).c_str(), box.id.c_str(), options.bootSeconds);
+        bootTimers.push_back(std::make_unique<asio::steady_timer>(io));
+        bootTimers.back()->expires_after(std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(options.bootSeconds)));
+        bootTimers.back()->async_wait([this, index](const boost::system::error_code& error) {
+            if (error) return;
+            PreparedBox& woken = boxes[index];
+            woken.asleep = false;
+            woken.booting = false;
+            const udp::endpoint group(asio::ip::make_address_v4(kSsdpGroup), kSsdpPort);
+            SendFrom(ssdpSocket, woken.address, group, woken.alive.data(), woken.alive.size());
+            std::fprintf(stderr, "nas-sim: box %s is awake\n", woken.id.c_str());
+        });
+    }
+    if (!matched) {
+        std::fprintf(stderr, "nas-sim: magic packet for %s: no box sleeps with that MAC\n",
+                     MacText(mac).c_str());
+    }
 }
 
 void CBoxSimulator::SendFrom(udp::socket& socket, const asio::ip::address_v4& from,

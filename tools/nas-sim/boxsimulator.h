@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,13 @@
 
 #include "search/searchrequest.h"
 #include "tools/nas-sim/simoptions.h"
+#include "tools/nas-sim/wakelistener.h"
 
 // Plays every configured box from one process: one socket on port 68 for the broadcast search
 // and one on port 1900 in the SSDP group, shared by all boxes; each box sends from its own
 // address, chosen per datagram. Stops on SIGINT or SIGTERM after every box said byebye.
+// A sleeping box (--asleep) stays silent until a magic packet for its interface's MAC arrives,
+// then boots for --boot-seconds and announces itself.
 class CBoxSimulator {
 public:
     CBoxSimulator(boost::asio::io_context& io, const SimOptions& options);
@@ -33,6 +37,10 @@ private:
         std::string ssdpAnswer;
         std::string alive;
         std::string byebye;
+        std::string id;
+        bool asleep = false;
+        bool booting = false;
+        MacAddress mac{};  // of the interface holding the address; read for sleeping boxes
     };
 
     // The answers still due to one search: boxes `first` up to `end`, spread from `start`;
@@ -60,6 +68,7 @@ private:
     void Announce(bool alive);
     void ScheduleAlive();
     void StopOnSignal();
+    void OnMagicPacket(const MacAddress& mac);
     Clock::time_point DueTime(const AnswerJob& job, std::size_t box) const;
     // Sends one datagram with a box's address as its source.
     void SendFrom(boost::asio::ip::udp::socket& socket, const boost::asio::ip::address_v4& from,
@@ -73,6 +82,8 @@ private:
     boost::asio::steady_timer answerTimer;
     boost::asio::steady_timer aliveTimer;
     boost::asio::signal_set stopSignals;
+    CWakeListener wakeListener;
+    std::vector<std::unique_ptr<boost::asio::steady_timer>> bootTimers;
     std::vector<AnswerJob> jobs;
     boost::asio::ip::udp::endpoint broadcastSender;
     boost::asio::ip::udp::endpoint ssdpSender;

@@ -1,5 +1,6 @@
 #include "tools/nas-sim/simoptions.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -22,8 +23,17 @@ po::options_description Described() {
         "seconds between ssdp:alive rounds, 0 for only at start (default 5)")(
         "answer-spread", po::value<int>()->value_name("MS"),
         "spread the answers to one search over MS milliseconds (default 0: a burst)")(
-        "quiet", "no line per search received")("help", "print this help and exit")(
-        "version", "print the program's name and version and exit");
+        "quiet", "no line per search received")(
+        "asleep",
+        po::value<std::vector<std::string>>()
+            ->implicit_value(std::vector<std::string>{""}, "")
+            ->value_name("ID"),
+        "--asleep: every box sleeps; --asleep=ID: that box (repeatable). A sleeping box answers "
+        "nothing until a magic packet for its interface's MAC arrives on UDP port 9 or 7")(
+        "boot-seconds", po::value<double>()->value_name("S"),
+        "seconds a woken box takes to announce itself and answer (default 2)")(
+        "help", "print this help and exit")("version",
+                                            "print the program's name and version and exit");
     return described;
 }
 
@@ -73,6 +83,21 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
         return SimParseOutcome::Invalid;
     }
     parsed.quiet = values.count("quiet") != 0;
+    if (values.count("asleep")) parsed.asleep = values["asleep"].as<std::vector<std::string>>();
+    for (const std::string& id : parsed.asleep) {
+        const bool known =
+            id.empty() || std::any_of(parsed.boxes.begin(), parsed.boxes.end(),
+                                      [&id](const BoxConfig& b) { return b.id == id; });
+        if (!known) {
+            message = "--asleep=" + id + ": no box has that id";
+            return SimParseOutcome::Invalid;
+        }
+    }
+    if (values.count("boot-seconds")) parsed.bootSeconds = values["boot-seconds"].as<double>();
+    if (!(parsed.bootSeconds >= 0 && parsed.bootSeconds <= 3600)) {
+        message = "--boot-seconds must be from 0 to 3600";
+        return SimParseOutcome::Invalid;
+    }
     options = parsed;
     return SimParseOutcome::Run;
 }
@@ -80,13 +105,18 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
 std::string SimUsage() {
     std::ostringstream text;
     text << "usage: nas-sim (--box BOX | --config FILE)... [--alive-interval S]\n"
-            "               [--answer-spread MS] [--quiet]\n"
+            "               [--answer-spread MS] [--quiet] [--asleep[=ID]]... [--boot-seconds S]\n"
             "       nas-sim --help | --version\n\n"
             "Plays storage boxes on the given addresses: answers broadcast searches (port 68)\n"
             "and M-SEARCHes (239.143.255.250:1900), announces ssdp:alive at start and every\n"
             "few seconds, and ssdp:byebye when stopped by SIGINT or SIGTERM.\n\n"
          << Described();
     return text.str();
+}
+
+bool StartsAsleep(const SimOptions& options, const BoxConfig& box) {
+    return std::any_of(options.asleep.begin(), options.asleep.end(),
+                       [&box](const std::string& id) { return id.empty() || id == box.id; });
 }
 
 std::string SimVersion() {

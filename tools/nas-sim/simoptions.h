@@ -11,7 +11,13 @@ struct SimOptions {
     double aliveInterval = 5;  // seconds between ssdp:alive rounds; 0: only at start
     int answerSpreadMs = 0;    // answers to one search spread evenly over this; 0: one burst
     bool quiet = false;        // no line per search received
+    // Boxes that sleep until a magic packet wakes them: their ids, or "" for every box.
+    std::vector<std::string> asleep;
+    double bootSeconds = 2;  // from the magic packet to the box's first announcement
 };
+
+// Whether box sleeps at start.
+bool StartsAsleep(const SimOptions& options, const BoxConfig& box);
 
 enum class SimParseOutcome { Run, Help, Version, Invalid };
 

@@ -1,0 +1,81 @@
+#include "src/store/wakesender.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr int kRounds = 3;
+constexpr std::chrono::milliseconds kRoundGap(100);
+
+sockaddr_in Endpoint(std::uint32_t address, unsigned short port) {
+    sockaddr_in endpoint{};
+    endpoint.sin_family = AF_INET;
+    endpoint.sin_port = htons(port);
+    endpoint.sin_addr.s_addr = htonl(address);
+    return endpoint;
+}
+
+// A broadcast-capable socket bound to the interface's address; -1 with the reason in error.
+int OpenSocket(const Ipv4Interface& via, std::string& error) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = std::string("cannot open a UDP socket: ") + std::strerror(errno);
+        return -1;
+    }
+    const int on = 1;
+    const sockaddr_in local = Endpoint(via.address, 0);
+    if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        error = via.name + ": " + std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>& interfaces) {
+    const MagicPacket packet = MakeMagicPacket(mac);
+    struct Route {
+        int fd;
+        std::string name;
+        std::vector<std::uint32_t> targets;
+    };
+    WakeSent sent;
+    std::vector<Route> routes;
+    for (const Ipv4Interface& via : interfaces) {
+        std::string error;
+        const int fd = OpenSocket(via, error);
+        if (fd < 0) {
+            sent.errors.push_back(error);
+            continue;
+        }
+        routes.push_back({fd, via.name, {via.address | ~via.netmask, INADDR_BROADCAST}});
+        sent.addresses.push_back(via.BroadcastText());
+        sent.addresses.push_back("255.255.255.255");
+    }
+    for (int round = 0; round < kRounds; ++round) {
+        if (round > 0) std::this_thread::sleep_for(kRoundGap);
+        for (const Route& route : routes) {
+            for (const std::uint32_t target : route.targets) {
+                const sockaddr_in to = Endpoint(target, kWakePort);
+                if (sendto(route.fd, packet.data(), packet.size(), 0,
+                           reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0 &&
+                    round == 0) {
+                    sent.errors.push_back(route.name + ": " + std::strerror(errno));
+                }
+            }
+        }
+    }
+    for (const Route& route : routes) close(route.fd);
+    return sent;
+}

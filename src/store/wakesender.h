@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "src/store/neighbourtable.h"
+#include "src/store/wakeonlan.h"
+
+// Sends the magic packet from an ordinary UDP socket with SO_BROADCAST: no privilege needed.
+// Used by nas-search and the window; blocks the calling thread for about 200 ms.
+
+struct WakeSent {
+    std::vector<std::string> addresses;  // where the packet went: "10.77.1.255", "255.255.255.255"
+    std::vector<std::string> errors;     // what could not be sent, in words
+};
+
+// Out of each interface, three times 100 ms apart: to its directed broadcast and to
+// 255.255.255.255 (a socket bound to the interface's address sends the limited broadcast out
+// of that interface), UDP port 9.
+WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>& interfaces);

@@ -1,0 +1,282 @@
+#include "tools/nas-search/wakerun.h"
+
+#include <fnmatch.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "src/store/deviceliststore.h"
+#include "src/store/knownboxes.h"
+#include "src/store/neighbourtable.h"
+#include "src/store/wakesender.h"
+#include "tools/nas-search/reportformat.h"
+#include "tools/nas-search/searchsession.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+using Clock = CSearchSession::Clock;
+
+constexpr auto kSearchEvery = std::chrono::seconds(2);
+constexpr auto kLookEvery = std::chrono::milliseconds(250);
+
+void Line(std::FILE* stream, const std::string& text) {
+    std::fputs((text + "\n").c_str(), stream);
+    std::fflush(stream);
+}
+
+void TellNotice(const CKnownBoxesFile& file) {
+    if (!file.Notice().empty()) Line(stderr, "nas-search: " + file.Notice());
+}
+
+std::string Dump(const Json& object) {
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string KnownJson(const KnownBox& box) {
+    Json object;
+    object["event"] = "known";
+    object["id"] = box.id;
+    object["host"] = box.host;
+    object["ip"] = box.ip;
+    object["vendor"] = box.vendor;
+    object["product"] = box.product;
+    object["version"] = box.version;
+    object["interface"] = box.interfaceName;
+    object["mac"] = box.mac;
+    object["firstSeen"] = box.firstSeen;
+    object["lastSeen"] = box.lastSeen;
+    return Dump(object);
+}
+
+std::string Dash(const std::string& text) {
+    return text.empty() ? "-" : text;
+}
+
+int RunKnown(const SearchOptions& options, std::FILE* out) {
+    CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
+    std::vector<KnownBox> book;
+    const bool read = file.Read(book);
+    TellNotice(file);
+    if (!read) return 1;
+    if (options.json) {
+        for (const KnownBox& box : book) Line(out, KnownJson(box));
+        return 0;
+    }
+    std::vector<std::vector<std::string>> rows{{"HOST", "IP", "MAC", "LAST SEEN"}};
+    std::size_t widths[4] = {};
+    for (const KnownBox& box : book) {
+        rows.push_back({Dash(box.host), Dash(box.ip), Dash(box.mac), box.lastSeen});
+    }
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c + 1 < row.size(); ++c) {
+            line += row[c] + std::string(widths[c] - row[c].size() + 2, ' ');
+        }
+        Line(out, line + row.back());
+    }
+    Line(out, std::to_string(book.size()) +
+                  (book.size() == 1 ? " box remembered" : " boxes remembered"));
+    return 0;
+}
+
+int RunForget(const SearchOptions& options) {
+    CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
+    bool found = false;
+    const bool written = file.Update([&](std::vector<KnownBox>& book) {
+        if (*options.forget == "all") {
+            found = true;
+            book.clear();
+            return;
+        }
+        const KnownBox* box = FindKnownBox(book, *options.forget);
+        if (box == nullptr) return;
+        found = true;
+        book.erase(book.begin() + (box - book.data()));
+    });
+    TellNotice(file);
+    if (!written) return 1;
+    if (!found) {
+        Line(stderr, "nas-search: " + *options.forget + " is not among the remembered boxes");
+        return 2;
+    }
+    return 0;
+}
+
+bool Chosen(const SearchOptions& options, const std::string& name) {
+    const auto matches = [&name](const std::string& pattern) {
+        return fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
+    };
+    if (std::any_of(options.excludeInterfaces.begin(), options.excludeInterfaces.end(), matches)) {
+        return false;
+    }
+    return options.interfaces.empty() ||
+           std::any_of(options.interfaces.begin(), options.interfaces.end(), matches);
+}
+
+// The interface the box was last seen on where it is still there, else every chosen one.
+std::vector<Ipv4Interface> WakeInterfaces(const SearchOptions& options, const KnownBox& box) {
+    const std::vector<Ipv4Interface> all = LocalIpv4Interfaces();
+    std::vector<Ipv4Interface> chosen;
+    for (const Ipv4Interface& local : all) {
+        if (!box.interfaceName.empty() && local.name == box.interfaceName) return {local};
+        if (Chosen(options, local.name)) chosen.push_back(local);
+    }
+    return chosen;
+}
+
+// Whether device is the box being woken: by id, else by address, else (a bare MAC) by the
+// neighbour table's MAC for its address.
+bool IsTheBox(const deviceinfo& device, const KnownBox& box,
+              const std::vector<Ipv4Interface>& interfaces) {
+    if (!box.id.empty()) return DeviceFieldText(device.id) == box.id;
+    if (!box.ip.empty()) return DeviceFieldText(device.ip) == box.ip;
+    const std::string ip(DeviceFieldText(device.ip));
+    return LookUpNeighbour(interfaces, ip, ReadArpTable()).mac == box.mac;
+}
+
+int RunWake(const SearchOptions& options, std::FILE* out) {
+    const std::string& target = *options.wake;
+    std::vector<KnownBox> book;
+    if (options.remember) {
+        CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
+        file.Read(book);
+        TellNotice(file);
+    }
+    KnownBox box;
+    const auto mac = ParseMac(target);
+    if (const KnownBox* known = FindKnownBox(book, target)) {
+        box = *known;
+        if (box.mac.empty()) {
+            Line(stderr, "nas-search: " + target +
+                             " is remembered without a MAC address (it was not on a directly "
+                             "connected network), so it cannot be woken");
+            return 2;
+        }
+    } else if (mac) {
+        box.mac = MacText(*mac);
+        const auto same = std::find_if(book.begin(), book.end(),
+                                       [&](const KnownBox& b) { return b.mac == box.mac; });
+        if (same != book.end()) box = *same;
+    } else {
+        Line(stderr, "nas-search: " + target +
+                         " is neither a remembered box (see nas-search --known) nor a MAC "
+                         "address such as aa:bb:cc:dd:ee:ff");
+        return 2;
+    }
+
+    const std::vector<Ipv4Interface> interfaces = WakeInterfaces(options, box);
+    if (interfaces.empty()) {
+        Line(stderr, "nas-search: nothing sent: no interface is up with an IPv4 address");
+        return 1;
+    }
+    const WakeSent sent = SendWakePackets(*ParseMac(box.mac), interfaces);
+    for (const std::string& error : sent.errors) Line(stderr, "nas-search: cannot wake: " + error);
+    if (sent.addresses.empty()) return 1;
+    const std::string via = interfaces.size() == 1 ? interfaces.front().name : "";
+    if (options.json) {
+        Json object;
+        object["event"] = "wake";
+        object["target"] = target;
+        object["mac"] = box.mac;
+        object["interface"] = via;
+        object["addresses"] = sent.addresses;
+        Line(out, Dump(object));
+    } else {
+        std::string where;
+        for (const std::string& address : sent.addresses) where += " " + address;
+        Line(stderr, "nas-search: magic packet for " + box.mac + " sent to" + where +
+                         "; waiting for " + target + " to answer");
+    }
+
+    // Worker lines go to standard error as commentary; standard output keeps the wake's lines.
+    CSearchOutput commentary(stderr, false);
+    CSearchSession session(options, commentary, [](const deviceinfo&, int) {});
+    const Clock::time_point deadline =
+        Clock::now() +
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.wait));
+    Clock::time_point nextSearch = Clock::now();
+    std::vector<deviceinfo> devices;
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        if (now >= nextSearch) {
+            session.Search();
+            nextSearch = now + kSearchEvery;
+        }
+        CDeviceListStore::Instance().CopyDeviceList(devices);
+        const auto answered =
+            std::find_if(devices.begin(), devices.end(),
+                         [&](const deviceinfo& d) { return IsTheBox(d, box, interfaces); });
+        if (answered != devices.end()) {
+            const deviceinfo device = *answered;
+            session.Stop();
+            RememberSeen(options, devices);
+            if (options.json) {
+                const std::string heard =
+                    LookUpNeighbour(interfaces, std::string(DeviceFieldText(device.ip)),
+                                    ReadArpTable())
+                        .interfaceName;
+                Line(out, DeviceJson(device, heard));
+                Line(out, DoneJson(1));
+            } else {
+                std::fputs(DeviceTable({device}).c_str(), out);
+                std::fflush(out);
+            }
+            return 0;
+        }
+        if (now >= deadline) break;
+        if (const int signal =
+                session.WaitUntil(std::min({deadline, nextSearch, now + kLookEvery}))) {
+            session.Stop();
+            return 128 + signal;
+        }
+    }
+    session.Stop();
+    RememberSeen(options, devices);
+    const std::string seconds = std::to_string(static_cast<long long>(options.wait));
+    if (options.json) {
+        Json object;
+        object["event"] = "timeout";
+        object["target"] = target;
+        object["seconds"] = options.wait;
+        Line(out, Dump(object));
+        Line(out, DoneJson(0));
+    }
+    Line(stderr, "nas-search: " + target + " did not answer within " + seconds +
+                     " s: check that wake-on-LAN is switched on in the box, and that the box is "
+                     "on this network (a magic packet does not cross a router)");
+    return 1;
+}
+
+}  // namespace
+
+bool BookRun(const SearchOptions& options) {
+    return options.wake || options.known || options.forget;
+}
+
+int RunBook(const SearchOptions& options, std::FILE* out) {
+    if (options.known) return RunKnown(options, out);
+    if (options.forget) return RunForget(options);
+    return RunWake(options, out);
+}
+
+void RememberSeen(const SearchOptions& options, const std::vector<deviceinfo>& devices) {
+    if (!options.remember || devices.empty()) return;
+    const std::vector<KnownBox> seen = SeenBoxes(devices, std::time(nullptr));
+    CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
+    file.Update([&seen](std::vector<KnownBox>& book) { MergeKnownBoxes(book, seen); });
+    TellNotice(file);
+}
+
+void RememberStoreList(const SearchOptions& options) {
+    std::vector<deviceinfo> devices;
+    CDeviceListStore::Instance().CopyDeviceList(devices);
+    RememberSeen(options, devices);
+}
