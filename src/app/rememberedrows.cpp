@@ -56,8 +56,12 @@ void RememberedRows::searchEnded() {
     file.Read(book);
     tell();
 
+    // The rows of an earlier window's remembered boxes go: a window run again without
+    // emptying the list (a network appeared) lists them anew.
     QList<QVariantMap> shown;
-    for (int row = 0; row < rows->rowCount(); ++row) shown << rows->rowAt(row);
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        if (!rows->rowAt(row).value(kRememberedRowKey).toBool()) shown << rows->rowAt(row);
+    }
     for (const KnownBox& box : book) {
         if (Answered(box, found)) continue;
         const QString lastSeen = Text(box.lastSeen);

@@ -77,6 +77,7 @@ private slots:
     void deviceAfterTheWindowWaitsForRefresh();
     void refreshDuringTheWindowRestartsTheCountdown();
     void aNetworkAppearingAfterTheWindowSearchesAgainKeepingTheList();
+    void aWindowRunAgainListsTheRememberedBoxesOnce();
     void buttonsOpenTheSelectedDevice_data();
     void buttonsOpenTheSelectedDevice();
     void nothingOpensWithoutSelectionOrValidAddress();
@@ -261,6 +262,29 @@ void ControllerTest::aNetworkAppearingAfterTheWindowSearchesAgainKeepingTheList(
     QCOMPARE(Column(fixture.rows(), "HomeHost"), (QStringList{"alpha", "beyond"}));
     fixture.tick(11);
     QVERIFY(ButtonsEnabled(fixture));
+}
+
+void ControllerTest::aWindowRunAgainListsTheRememberedBoxesOnce() {
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
+    QVERIFY(QDir(state.path()).mkpath("nasfinder"));
+    QFile book(state.path() + "/nasfinder/known-boxes.json");
+    QVERIFY(book.open(QIODevice::WriteOnly));
+    book.write(R"({"version": 1, "boxes": [{"id": "box-s", "host": "nas-sleepy",
+        "ip": "192.168.1.77", "vendor": "KORVANT", "product": "NS200", "version": "2.1",
+        "interface": "eth0", "mac": "02:00:00:00:00:07", "firstSeen": "2026-12-01T09:00:00Z",
+        "lastSeen": "2026-12-07T09:00:00Z"}]})");
+    book.close();
+    WindowFixture fixture;
+    fixture.report("192.168.1.20", "alpha");
+    QVERIFY(fixture.showAndActivate());
+    fixture.tick(12);
+    QCOMPARE(Column(fixture.rows(), "HomeHost"), (QStringList{"alpha", "nas-sleepy"}));
+    fixture.devices().networkAppears();
+    QTRY_COMPARE(fixture.devices().searches, 2);
+    fixture.tick(12);
+    QCOMPARE(Column(fixture.rows(), "HomeHost"), (QStringList{"alpha", "nas-sleepy"}));
+    qunsetenv("XDG_STATE_HOME");
 }
 
 void ControllerTest::buttonsOpenTheSelectedDevice_data() {
