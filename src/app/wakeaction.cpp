@@ -85,11 +85,18 @@ void WakeAction::wakeSelected() {
     if (!mac) return;
     waking = box;
     say("Waking");
+    sendMagicPacket(true);
+}
+
+void WakeAction::sendMagicPacket(bool first) {
     // The three rounds take 200 ms: off the main thread, so the window stays responsive.
     QPointer<WakeAction> self(this);
-    const std::vector<Ipv4Interface> interfaces = WakeInterfaces(*box);
-    QThreadPool::globalInstance()->start([self, mac, interfaces] {
+    const std::optional<MacAddress> mac = ParseMac(waking->mac);
+    const std::vector<Ipv4Interface> interfaces = WakeInterfaces(*waking);
+    QThreadPool::globalInstance()->start([self, mac, interfaces, first] {
         const WakeSent result = SendWakePackets(*mac, interfaces);
+        // Sent again with every search while waiting: only the first sending is told.
+        if (!first) return;
         QString errors;
         for (const std::string& error : result.errors) {
             errors += (errors.isEmpty() ? "" : "; ") + QString::fromStdString(error);
@@ -137,6 +144,8 @@ void WakeAction::lookForAnswer() {
         stop();
         return;
     }
+    // A magic packet is a datagram nobody acknowledges: one lost must not leave the box asleep.
+    sendMagicPacket(false);
     source.SendSearch();
 }
 

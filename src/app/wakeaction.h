@@ -19,7 +19,7 @@ class RememberedRows;
 
 // The row menu's "Wake up" (for a remembered box with a MAC) and "Forget" (for a remembered
 // box). Waking sends the magic packet from a pool thread, says so in the hint line, then
-// searches every 2 s until the box answers (its row turns normal) or 2 minutes pass (the hint
+// searches every 2 s, sending the packet again each time, until the box answers (its row turns normal) or 2 minutes pass (the hint
 // line says what to check). Main thread.
 class WakeAction : public QObject {
     Q_OBJECT
@@ -39,6 +39,9 @@ private:
     int selectedRow() const;
     void prepareMenu();
     void wakeSelected();
+    // Sends the magic packet for the box being woken from a pool thread; the first sending's
+    // outcome reaches sent().
+    void sendMagicPacket(bool first);
     // The packet went out of at least one interface when anySent; errors in words.
     void sent(bool anySent, const QString& errors);
     void lookForAnswer();

@@ -58,8 +58,9 @@ for target in nas-sleepy 10.1.1.1; do
             "$work/wake-$target.json")" "[\"$mac\",\"lan1\",[\"10.1.255.255\",\"255.255.255.255\"]]"
     check "the woken box answered" equals \
         "$(jq -r 'select(.event == "device") | .id' "$work/wake-$target.json")" box-s
-    check "three rounds to two addresses" equals "$(($(wake_packets) - before))" 6
-    check "all six reached the box's LAN" equals "$(($(wake_packets lan1 INPUT) - arrived))" 6
+    # Three rounds to two addresses, again with every search until the box answers.
+    check "at least three rounds to two addresses" test "$(($(wake_packets) - before))" -ge 6
+    check "a whole round reached the box's LAN" test "$(($(wake_packets lan1 INPUT) - arrived))" -ge 6
     check "the box heard it" contains "$work/sim-$target.log" "magic packet for $mac"
     lab_stop_sim "$running"
 done

@@ -203,10 +203,15 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
         Clock::now() +
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.wait));
     Clock::time_point nextSearch = Clock::now();
+    bool firstSearch = true;
     std::vector<deviceinfo> devices;
     for (;;) {
         const Clock::time_point now = Clock::now();
         if (now >= nextSearch) {
+            // A magic packet is a datagram nobody acknowledges: each later search sends it again,
+            // so that one lost on the way does not leave the box asleep for the whole wait.
+            if (!firstSearch) SendWakePackets(*ParseMac(box.mac), interfaces);
+            firstSearch = false;
             session.Search();
             nextSearch = now + kSearchEvery;
         }
