@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "src/store/knownboxes.h"
+
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -149,7 +151,7 @@ std::string WatchJson(const WatchEvent& event) {
     } else {
         AddFields(object, event.device);
         object["interface"] = event.interfaceName;
-        object["seen"] = UtcTime(event.seen);
+        object["seen"] = IsoUtcTime(event.seen);
     }
     return Dump(object);
 }
@@ -207,13 +209,5 @@ std::string DiagnosisText(const std::vector<SearchWorkerHealth>& workers,
     std::string text = "\nSearch workers (counts over the search window):\n" + Table(rows);
     text += hints.empty() ? "\nNo hints: nothing stood in the search's way.\n" : "\nHints:\n";
     for (const SearchHint& hint : hints) text += "- " + Printable(HintText(hint)) + "\n";
-    return text;
-}
-
-std::string UtcTime(std::time_t time) {
-    std::tm utc{};
-    gmtime_r(&time, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
 }

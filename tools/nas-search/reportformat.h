@@ -37,5 +37,3 @@ std::string DeviceTable(const std::vector<deviceinfo>& devices);
 std::string DiagnosisText(const std::vector<SearchWorkerHealth>& workers,
                           const std::vector<SearchHint>& hints);
 
-// "2026-12-08T10:00:00Z"
-std::string UtcTime(std::time_t time);
