@@ -157,17 +157,24 @@ void AddProbeHints(const std::vector<SearchTargetHealth>& targets, std::vector<S
         }
     }
     if (!noRoute.empty()) {
-        hints.push_back(MakeHint(
-            "probe-no-route", "",
-            {Number("count", static_cast<long long>(noRoute.size())),
-             Text("targets", FirstAddresses(noRoute)), Text("error", std::strerror(routeError)),
-             Number("errno", routeError)}));
+        hints.push_back(
+            MakeHint("probe-no-route", "",
+                     {Number("count", static_cast<long long>(noRoute.size())),
+                      Text("targets", FirstAddresses(noRoute)),
+                      Text("error", std::strerror(routeError)), Number("errno", routeError)}));
     }
     if (!unanswered.empty() && !answered) {
         hints.push_back(MakeHint("probe-unanswered", "",
                                  {Number("count", static_cast<long long>(unanswered.size())),
                                   Text("targets", FirstAddresses(unanswered))}));
     }
+}
+
+// The chosen interface patterns that match none of these interfaces.
+std::vector<std::string> Unmatched(const std::vector<LocalInterfaceAddress>& interfaces) {
+    std::vector<std::string> names;
+    for (const LocalInterfaceAddress& entry : interfaces) names.push_back(entry.name);
+    return CurrentInterfaceChoice().Unmatched(names);
 }
 
 }  // namespace
@@ -364,7 +371,7 @@ SearchDiagnosis DiagnoseSearch(std::size_t devicesFound) {
     SearchFacts facts = GatherSearchFacts(devicesFound);
     SearchDiagnosis diagnosis;
     diagnosis.hints = SearchHints(facts);
-    diagnosis.unmatchedPatterns = UnmatchedInterfacePatterns();
+    diagnosis.unmatchedPatterns = Unmatched(facts.interfaces);
     diagnosis.workers = std::move(facts.workers);
     return diagnosis;
 }
@@ -373,7 +380,5 @@ std::vector<std::string> UnmatchedInterfacePatterns() {
     std::vector<LocalInterfaceAddress> interfaces;
     std::string ignored;
     ListLocalAddresses(interfaces, ignored);
-    std::vector<std::string> names;
-    for (const LocalInterfaceAddress& entry : interfaces) names.push_back(entry.name);
-    return CurrentInterfaceChoice().Unmatched(names);
+    return Unmatched(interfaces);
 }

@@ -34,6 +34,12 @@ void SetSearchInterfaces(const std::vector<std::string>& include,
     SetInterfaceChoice(InterfaceChoice{include, exclude});
 }
 
+bool ChoosesSearchInterface(const std::vector<std::string>& include,
+                            const std::vector<std::string>& exclude,
+                            const std::string& interfaceName) {
+    return InterfaceChoice{include, exclude}.Chooses(interfaceName);
+}
+
 void SetSearchTargets(const std::vector<std::string>& addresses) {
     PublishProbeTargets(addresses);
 }

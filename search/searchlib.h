@@ -32,6 +32,12 @@ int SendMessage(void* pdhcp);
 void SetSearchInterfaces(const std::vector<std::string>& include,
                          const std::vector<std::string>& exclude);
 
+// Whether include and exclude, as SetSearchInterfaces takes them, choose the interface named
+// interfaceName: the one rule for every program that picks interfaces by these patterns.
+bool ChoosesSearchInterface(const std::vector<std::string>& include,
+                            const std::vector<std::string>& exclude,
+                            const std::string& interfaceName);
+
 // Stops every worker and writes the log's closing line. On return every socket is closed,
 // every receive thread has ended and no callback runs any more: it waits for callbacks in
 // flight however long they take (a receive blocked in the kernel is woken by the stop). The one

@@ -68,18 +68,24 @@ bool ListLocalAddresses(std::vector<LocalInterfaceAddress>& addresses, std::stri
     }
 }
 
-void GetLocalInterfaceList(std::vector<LocalInterfaceAddress>& list) {
-    list.clear();
+std::vector<LocalInterfaceAddress> SearchableAddresses(
+    const std::vector<LocalInterfaceAddress>& addresses, bool listed, const std::string& error) {
     WriteSearchLog("Get Current Local IP Info ");
+    std::vector<LocalInterfaceAddress> list;
+    for (const LocalInterfaceAddress& entry : addresses) {
+        if (!entry.Searchable()) continue;
+        WriteSearchLog("Get Current Local IP, IP = %s  ", entry.address.c_str());
+        list.push_back(entry);
+    }
+    if (!listed) WriteSearchLog("Add To Mulitcast Group Error : %s   ", error.c_str());
+    return list;
+}
+
+void GetLocalInterfaceList(std::vector<LocalInterfaceAddress>& list) {
     std::vector<LocalInterfaceAddress> addresses;
     std::string error;
     const bool listed = ListLocalAddresses(addresses, error);
-    for (LocalInterfaceAddress& entry : addresses) {
-        if (!entry.Searchable()) continue;
-        WriteSearchLog("Get Current Local IP, IP = %s  ", entry.address.c_str());
-        list.push_back(std::move(entry));
-    }
-    if (!listed) WriteSearchLog("Add To Mulitcast Group Error : %s   ", error.c_str());
+    list = SearchableAddresses(addresses, listed, error);
 }
 
 void GetLocalIPList(std::vector<std::string>& list) {

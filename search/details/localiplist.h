@@ -40,5 +40,9 @@ void SetLocalAddressSource(LocalAddressSource source);
 void GetLocalIPList(std::vector<std::string>& list);
 // The same, with each address's interface.
 void GetLocalInterfaceList(std::vector<LocalInterfaceAddress>& list);
+// The searchable entries of addresses as a listing gave them (listed false, with error, when it
+// failed), logged as GetLocalInterfaceList logs them: for a caller that needs the whole list too.
+std::vector<LocalInterfaceAddress> SearchableAddresses(
+    const std::vector<LocalInterfaceAddress>& addresses, bool listed, const std::string& error);
 // Every address the source lists, unfiltered and unlogged; false when the listing failed.
 bool ListLocalAddresses(std::vector<LocalInterfaceAddress>& addresses, std::string& error);

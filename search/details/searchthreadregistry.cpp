@@ -243,11 +243,12 @@ void CreateSearchThreads(bool interfaceSwitch) {
 }
 
 std::vector<SearchWorkerHealth> FollowNetwork() {
+    // One listing serves the group (every address) and the per-interface workers.
     std::vector<LocalInterfaceAddress> all;
-    std::string ignored;
-    ListLocalAddresses(all, ignored);
+    std::string error;
+    const bool listed = ListLocalAddresses(all, error);
     std::vector<LocalInterfaceAddress> searchable;
-    if (bInterfaceSearch) GetLocalInterfaceList(searchable);
+    if (bInterfaceSearch) searchable = SearchableAddresses(all, listed, error);
 
     Lock lock(registryMutex);
     if (stopped) return {};

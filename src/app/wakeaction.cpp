@@ -24,15 +24,6 @@ namespace {
 constexpr int kSearchEveryMilliseconds = 2000;
 constexpr qint64 kWaitMilliseconds = 2 * 60 * 1000;
 
-// The interface the box was last seen on where it is still there, else every one.
-std::vector<Ipv4Interface> WakeInterfaces(const KnownBox& box) {
-    const std::vector<Ipv4Interface> all = LocalIpv4Interfaces();
-    for (const Ipv4Interface& local : all) {
-        if (local.name == box.interfaceName) return {local};
-    }
-    return all;
-}
-
 }  // namespace
 
 WakeAction::WakeAction(QTableView* table, QMenu* menu, RememberedRows& remembered,
@@ -92,7 +83,8 @@ void WakeAction::sendMagicPacket(bool first) {
     // The three rounds take 200 ms: off the main thread, so the window stays responsive.
     QPointer<WakeAction> self(this);
     const std::optional<MacAddress> mac = ParseMac(waking->mac);
-    const std::vector<Ipv4Interface> interfaces = WakeInterfaces(*waking);
+    const std::vector<Ipv4Interface> interfaces =
+        WakeInterfaces(waking->interfaceName, [](const std::string&) { return true; });
     QThreadPool::globalInstance()->start([self, mac, interfaces, first] {
         const WakeSent result = SendWakePackets(*mac, interfaces);
         // Sent again with every search while waiting: only the first sending is told.

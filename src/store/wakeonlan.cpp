@@ -1,17 +1,7 @@
 #include "src/store/wakeonlan.h"
 
+#include <charconv>
 #include <cstring>
-
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 std::optional<MacAddress> ParseMac(std::string_view text) {
     constexpr std::size_t kLength = 17;
@@ -20,12 +10,12 @@ std::optional<MacAddress> ParseMac(std::string_view text) {
     if (separator != ':' && separator != '-') return std::nullopt;
     MacAddress mac{};
     for (std::size_t i = 0; i < mac.size(); ++i) {
-        const std::size_t at = i * 3;
-        const int high = HexDigit(text[at]);
-        const int low = HexDigit(text[at + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        if (i + 1 < mac.size() && text[at + 2] != separator) return std::nullopt;
-        mac[i] = static_cast<unsigned char>(high * 16 + low);
+        const char* at = text.data() + i * 3;
+        unsigned value = 0;
+        // Two hex digits exactly: from_chars takes no sign and no "0x".
+        if (std::from_chars(at, at + 2, value, 16).ptr != at + 2) return std::nullopt;
+        if (i + 1 < mac.size() && at[2] != separator) return std::nullopt;
+        mac[i] = static_cast<unsigned char>(value);
     }
     return mac;
 }

@@ -79,3 +79,13 @@ WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>
     for (const Route& route : routes) close(route.fd);
     return sent;
 }
+
+std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn,
+                                          const std::function<bool(const std::string&)>& chosen) {
+    std::vector<Ipv4Interface> found;
+    for (const Ipv4Interface& local : LocalIpv4Interfaces()) {
+        if (!lastSeenOn.empty() && local.name == lastSeenOn) return {local};
+        if (chosen(local.name)) found.push_back(local);
+    }
+    return found;
+}

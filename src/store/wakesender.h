@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,3 +19,8 @@ struct WakeSent {
 // 255.255.255.255 (a socket bound to the interface's address sends the limited broadcast out
 // of that interface), UDP port 9.
 WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>& interfaces);
+
+// Where a wake goes: the interface the box was last seen on, where this machine still has it;
+// else every interface with an IPv4 address that chosen accepts.
+std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn,
+                                          const std::function<bool(const std::string&)>& chosen);

@@ -179,6 +179,51 @@ std::string WatchText(const WatchEvent& event) {
     return who;
 }
 
+std::string KnownJson(const KnownBox& box) {
+    Json object;
+    object["event"] = "known";
+    object["id"] = box.id;
+    object["host"] = box.host;
+    object["ip"] = box.ip;
+    object["vendor"] = box.vendor;
+    object["product"] = box.product;
+    object["version"] = box.version;
+    object["interface"] = box.interfaceName;
+    object["mac"] = box.mac;
+    object["firstSeen"] = box.firstSeen;
+    object["lastSeen"] = box.lastSeen;
+    return Dump(object);
+}
+
+std::string WakeJson(const std::string& target, const std::string& mac,
+                     const std::string& interfaceName, const std::vector<std::string>& addresses) {
+    Json object;
+    object["event"] = "wake";
+    object["target"] = target;
+    object["mac"] = mac;
+    object["interface"] = interfaceName;
+    object["addresses"] = addresses;
+    return Dump(object);
+}
+
+std::string TimeoutJson(const std::string& target, double seconds) {
+    Json object;
+    object["event"] = "timeout";
+    object["target"] = target;
+    object["seconds"] = seconds;
+    return Dump(object);
+}
+
+std::string KnownTable(const std::vector<KnownBox>& book) {
+    const auto shown = [](const std::string& text) { return text.empty() ? "-" : Printable(text); };
+    std::vector<std::vector<std::string>> rows{{"HOST", "IP", "MAC", "LAST SEEN"}};
+    for (const KnownBox& box : book) {
+        rows.push_back({shown(box.host), shown(box.ip), shown(box.mac), Printable(box.lastSeen)});
+    }
+    return Table(rows) + std::to_string(book.size()) +
+           (book.size() == 1 ? " box remembered\n" : " boxes remembered\n");
+}
+
 std::string DeviceTable(const std::vector<deviceinfo>& devices) {
     std::vector<std::vector<std::string>> rows{{"HOST", "IP", "PRODUCT", "VENDOR", "VERSION"}};
     for (const deviceinfo& d : devices) {

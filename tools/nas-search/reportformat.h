@@ -8,6 +8,7 @@
 #include "search/deviceinfo.h"
 #include "search/searchhealth.h"
 #include "search/searchhints.h"
+#include "src/store/knownboxes.h"
 #include "tools/nas-search/devicewatch.h"
 
 // The texts nas-search prints, kept apart from the sockets so they can be checked alone.
@@ -25,6 +26,13 @@ std::string ProbeJson(std::size_t targets);
 // The code, the text and every fact as a field of its own (numbers as numbers).
 std::string HintJson(const SearchHint& hint);
 std::string WatchJson(const WatchEvent& event);
+// A remembered box with every recorded field ({"event":"known",...}).
+std::string KnownJson(const KnownBox& box);
+// The magic packet went out: {"event":"wake","target","mac","interface","addresses"}.
+std::string WakeJson(const std::string& target, const std::string& mac,
+                     const std::string& interfaceName, const std::vector<std::string>& addresses);
+// The woken box did not answer within seconds: {"event":"timeout","target","seconds"}.
+std::string TimeoutJson(const std::string& target, double seconds);
 
 // One line each in the readable output, without the line end.
 std::string ReportText(const deviceinfo& record, int handle);
@@ -33,7 +41,8 @@ std::string WatchText(const WatchEvent& event);
 
 // The readable table of the list: host, IP, product, vendor, version; one header line.
 std::string DeviceTable(const std::vector<deviceinfo>& devices);
+// The readable list of remembered boxes: host, IP, MAC, last seen; a count line.
+std::string KnownTable(const std::vector<KnownBox>& book);
 // Every worker's state and counters as a table, then the hints (or that there are none).
 std::string DiagnosisText(const std::vector<SearchWorkerHealth>& workers,
                           const std::vector<SearchHint>& hints);
-

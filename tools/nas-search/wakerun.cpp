@@ -1,14 +1,11 @@
 #include "tools/nas-search/wakerun.h"
 
-#include <fnmatch.h>
-
 #include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
+#include "search/searchlib.h"
 #include "src/store/deviceliststore.h"
 #include "src/store/knownboxes.h"
 #include "src/store/neighbourtable.h"
@@ -18,7 +15,6 @@
 
 namespace {
 
-using Json = nlohmann::ordered_json;
 using Clock = CSearchSession::Clock;
 
 constexpr auto kSearchEvery = std::chrono::seconds(2);
@@ -33,30 +29,6 @@ void TellNotice(const CKnownBoxesFile& file) {
     if (!file.Notice().empty()) Line(stderr, "nas-search: " + file.Notice());
 }
 
-std::string Dump(const Json& object) {
-    return object.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-std::string KnownJson(const KnownBox& box) {
-    Json object;
-    object["event"] = "known";
-    object["id"] = box.id;
-    object["host"] = box.host;
-    object["ip"] = box.ip;
-    object["vendor"] = box.vendor;
-    object["product"] = box.product;
-    object["version"] = box.version;
-    object["interface"] = box.interfaceName;
-    object["mac"] = box.mac;
-    object["firstSeen"] = box.firstSeen;
-    object["lastSeen"] = box.lastSeen;
-    return Dump(object);
-}
-
-std::string Dash(const std::string& text) {
-    return text.empty() ? "-" : text;
-}
-
 int RunKnown(const SearchOptions& options, std::FILE* out) {
     CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
     std::vector<KnownBox> book;
@@ -65,25 +37,10 @@ int RunKnown(const SearchOptions& options, std::FILE* out) {
     if (!read) return 1;
     if (options.json) {
         for (const KnownBox& box : book) Line(out, KnownJson(box));
-        return 0;
+    } else {
+        std::fputs(KnownTable(book).c_str(), out);
+        std::fflush(out);
     }
-    std::vector<std::vector<std::string>> rows{{"HOST", "IP", "MAC", "LAST SEEN"}};
-    std::size_t widths[4] = {};
-    for (const KnownBox& box : book) {
-        rows.push_back({Dash(box.host), Dash(box.ip), Dash(box.mac), box.lastSeen});
-    }
-    for (const auto& row : rows) {
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
-    }
-    for (const auto& row : rows) {
-        std::string line;
-        for (std::size_t c = 0; c + 1 < row.size(); ++c) {
-            line += row[c] + std::string(widths[c] - row[c].size() + 2, ' ');
-        }
-        Line(out, line + row.back());
-    }
-    Line(out, std::to_string(book.size()) +
-                  (book.size() == 1 ? " box remembered" : " boxes remembered"));
     return 0;
 }
 
@@ -110,36 +67,14 @@ int RunForget(const SearchOptions& options) {
     return 0;
 }
 
-bool Chosen(const SearchOptions& options, const std::string& name) {
-    const auto matches = [&name](const std::string& pattern) {
-        return fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
-    };
-    if (std::any_of(options.excludeInterfaces.begin(), options.excludeInterfaces.end(), matches)) {
-        return false;
-    }
-    return options.interfaces.empty() ||
-           std::any_of(options.interfaces.begin(), options.interfaces.end(), matches);
-}
-
-// The interface the box was last seen on where it is still there, else every chosen one.
-std::vector<Ipv4Interface> WakeInterfaces(const SearchOptions& options, const KnownBox& box) {
-    const std::vector<Ipv4Interface> all = LocalIpv4Interfaces();
-    std::vector<Ipv4Interface> chosen;
-    for (const Ipv4Interface& local : all) {
-        if (!box.interfaceName.empty() && local.name == box.interfaceName) return {local};
-        if (Chosen(options, local.name)) chosen.push_back(local);
-    }
-    return chosen;
-}
-
 // Whether device is the box being woken: by id, else by address, else (a bare MAC) by the
 // neighbour table's MAC for its address.
 bool IsTheBox(const deviceinfo& device, const KnownBox& box,
-              const std::vector<Ipv4Interface>& interfaces) {
+              const std::vector<Ipv4Interface>& interfaces, const std::string& arpTable) {
     if (!box.id.empty()) return DeviceFieldText(device.id) == box.id;
     if (!box.ip.empty()) return DeviceFieldText(device.ip) == box.ip;
     const std::string ip(DeviceFieldText(device.ip));
-    return LookUpNeighbour(interfaces, ip, ReadArpTable()).mac == box.mac;
+    return LookUpNeighbour(interfaces, ip, arpTable).mac == box.mac;
 }
 
 int RunWake(const SearchOptions& options, std::FILE* out) {
@@ -172,7 +107,10 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
         return 2;
     }
 
-    const std::vector<Ipv4Interface> interfaces = WakeInterfaces(options, box);
+    const std::vector<Ipv4Interface> interfaces =
+        WakeInterfaces(box.interfaceName, [&options](const std::string& name) {
+            return ChoosesSearchInterface(options.interfaces, options.excludeInterfaces, name);
+        });
     if (interfaces.empty()) {
         Line(stderr, "nas-search: nothing sent: no interface is up with an IPv4 address");
         return 1;
@@ -182,13 +120,7 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
     if (sent.addresses.empty()) return 1;
     const std::string via = interfaces.size() == 1 ? interfaces.front().name : "";
     if (options.json) {
-        Json object;
-        object["event"] = "wake";
-        object["target"] = target;
-        object["mac"] = box.mac;
-        object["interface"] = via;
-        object["addresses"] = sent.addresses;
-        Line(out, Dump(object));
+        Line(out, WakeJson(target, box.mac, via, sent.addresses));
     } else {
         std::string where;
         for (const std::string& address : sent.addresses) where += " " + address;
@@ -216,9 +148,11 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
             nextSearch = now + kSearchEvery;
         }
         CDeviceListStore::Instance().CopyDeviceList(devices);
-        const auto answered =
-            std::find_if(devices.begin(), devices.end(),
-                         [&](const deviceinfo& d) { return IsTheBox(d, box, interfaces); });
+        // Only a bare MAC is matched through the neighbour table.
+        const std::string arpTable = box.id.empty() && box.ip.empty() ? ReadArpTable() : "";
+        const auto answered = std::find_if(
+            devices.begin(), devices.end(),
+            [&](const deviceinfo& d) { return IsTheBox(d, box, interfaces, arpTable); });
         if (answered != devices.end()) {
             const deviceinfo device = *answered;
             session.Stop();
@@ -247,11 +181,7 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
     RememberSeen(options, devices);
     const std::string seconds = std::to_string(static_cast<long long>(options.wait));
     if (options.json) {
-        Json object;
-        object["event"] = "timeout";
-        object["target"] = target;
-        object["seconds"] = options.wait;
-        Line(out, Dump(object));
+        Line(out, TimeoutJson(target, options.wait));
         Line(out, DoneJson(0));
     }
     Line(stderr, "nas-search: " + target + " did not answer within " + seconds +

@@ -19,6 +19,22 @@
 namespace asio = boost::asio;
 using asio::ip::udp;
 
+namespace {
+
+// One datagram to or from peer, with room for the IP_PKTINFO that names a box's own address.
+msghdr PacketInfoMessage(sockaddr_in& peer, iovec& part, char* control, std::size_t size) {
+    msghdr message{};
+    message.msg_name = &peer;
+    message.msg_namelen = sizeof peer;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = size;
+    return message;
+}
+
+}  // namespace
+
 CBoxSimulator::CBoxSimulator(asio::io_context& io, const SimOptions& options)
     : io(io),
       options(options),
@@ -64,8 +80,8 @@ void CBoxSimulator::Start() {
         if (!mac) throw std::runtime_error("no interface here holds " + box.address.to_string());
         box.mac = *mac;
         anyAsleep = true;
-        std::fprintf(stderr, "nas-sim: box %s sleeps until a magic packet for %s\n",
-                     box.id.c_str(), MacText(box.mac).c_str());
+        std::fprintf(stderr, "nas-sim: box %s sleeps until a magic packet for %s\n", box.id.c_str(),
+                     MacText(box.mac).c_str());
     }
     if (anyAsleep) wakeListener.Start();
 
@@ -83,13 +99,7 @@ std::size_t CBoxSimulator::ReceiveWithDestination(udp::socket& socket, char* buf
     sockaddr_in from{};
     iovec part{buffer, size};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-    msghdr message{};
-    message.msg_name = &from;
-    message.msg_namelen = sizeof from;
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    msghdr message = PacketInfoMessage(from, part, control, sizeof control);
     const ssize_t length = ::recvmsg(socket.native_handle(), &message, MSG_DONTWAIT);
     if (length <= 0) return 0;
     sender = udp::endpoint(asio::ip::address_v4(ntohl(from.sin_addr.s_addr)), ntohs(from.sin_port));
@@ -106,13 +116,14 @@ std::size_t CBoxSimulator::ReceiveWithDestination(udp::socket& socket, char* buf
 }
 
 void CBoxSimulator::ReceiveBroadcast() {
-    broadcastSocket.async_wait(udp::socket::wait_read, [this](const boost::system::error_code& error) {
+    broadcastSocket.async_wait(udp::socket::wait_read, [this](
+                                                           const boost::system::error_code& error) {
         if (error == asio::error::operation_aborted) return;
         asio::ip::address_v4 destination;
-        const std::size_t length = error ? 0
-                                         : ReceiveWithDestination(broadcastSocket, broadcastBuffer,
-                                                                  sizeof broadcastBuffer,
-                                                                  broadcastSender, destination);
+        const std::size_t length =
+            error ? 0
+                  : ReceiveWithDestination(broadcastSocket, broadcastBuffer, sizeof broadcastBuffer,
+                                           broadcastSender, destination);
         if (length != 0 && IsBroadcastSearch(broadcastBuffer, length)) {
             if (!options.quiet) {
                 std::fprintf(stderr, "nas-sim: broadcast search from %s:%u\n",
@@ -145,9 +156,9 @@ void CBoxSimulator::ReceiveSsdp() {
 
 CBoxSimulator::Clock::time_point CBoxSimulator::DueTime(const AnswerJob& job,
                                                         std::size_t box) const {
-    const auto offset = std::chrono::microseconds(
-        static_cast<long long>(options.answerSpreadMs) * 1000 *
-        static_cast<long long>(box - job.first) / static_cast<long long>(job.end - job.first));
+    const auto offset = std::chrono::microseconds(static_cast<long long>(options.answerSpreadMs) *
+                                                  1000 * static_cast<long long>(box - job.first) /
+                                                  static_cast<long long>(job.end - job.first));
     return job.start + offset;
 }
 
@@ -259,13 +270,7 @@ void CBoxSimulator::SendFrom(udp::socket& socket, const asio::ip::address_v4& fr
     destination.sin_addr.s_addr = htonl(to.address().to_v4().to_uint());
     iovec part{const_cast<void*>(data), size};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-    msghdr message{};
-    message.msg_name = &destination;
-    message.msg_namelen = sizeof destination;
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    msghdr message = PacketInfoMessage(destination, part, control, sizeof control);
     cmsghdr* header = CMSG_FIRSTHDR(&message);
     header->cmsg_level = IPPROTO_IP;
     header->cmsg_type = IP_PKTINFO;
