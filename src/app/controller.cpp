@@ -22,11 +22,11 @@
 #include "src/app/deviceurl.h"
 #include "src/app/hintline.h"
 #include "src/app/languagefile.h"
-#include "src/app/networkfollower.h"
 #include "src/app/openfailuremessage.h"
 #include "src/app/othernetworks.h"
 #include "src/app/parseoperation.h"
 #include "src/app/rememberedrows.h"
+#include "src/app/searchsession.h"
 #include "src/app/tablekeyboard.h"
 #include "src/app/wakeaction.h"
 
@@ -45,12 +45,19 @@ QString Printable(const QString& text) {
 
 }  // namespace
 
-Controller::Controller(DeviceSource& source, QObject* parent) : QObject(parent), devices(source) {}
+Controller::Controller(SearchSession& session, QObject* parent) : QObject(parent), session(session) {}
 
 Controller::~Controller() = default;
 
 void Controller::setOutlets(const Outlets& outlets) {
     ui = outlets;
+    // Whoever changes the rows (a tick, a woken box turning found), the hints follow the table.
+    connect(ui.array_controller, &QAbstractItemModel::modelReset, this, [this] {
+        const std::size_t found = foundRows();
+        if (found == shownFound) return;
+        shownFound = found;
+        if (hintLine) hintLine->boxesChanged();
+    });
 }
 
 void Controller::setLaunchOptions(const LaunchOptions& launchOptions) {
@@ -79,11 +86,9 @@ void Controller::awakeFromNib() {
     ConsoleLog(
         QStringLiteral("fileToOpen = %1").arg(path.isNull() ? QStringLiteral("(null)") : path));
 
-    connect(new NetworkFollower(devices, this), &NetworkFollower::networkAppeared, this,
-            &Controller::networkAppeared);
-    devices.SetTargets(targetList.addresses());
-    devices.InitSearch();
-    devices.SendSearch();
+    connect(&session, &SearchSession::networkAppeared, this, &Controller::networkAppeared);
+    session.start(targetList.addresses());
+    session.startSearchWindow();
 
     counter = 0;
     setButtonsEnabled(false);
@@ -97,13 +102,15 @@ void Controller::awakeFromNib() {
 
 void Controller::getDeviceList() {
     std::vector<deviceinfo> vListDevice;
-    devices.CopyDeviceList(vListDevice);
+    session.devices().CopyDeviceList(vListDevice);
 
     if (counter >= kSearchTicks) {
+        // Nothing more to count: the timer rests until the next search window.
+        mytimer->stop();
         setButtonsEnabled(true);
         ui.countdownField->setText(QString());
         updateCountdownName();
-        if (!searchLookedInto) ensureHintLine()->checkAfterSearch(vListDevice.size());
+        if (!searchLookedInto) ensureHintLine()->checkAfterSearch();
         if (!searchLookedInto && rememberedRows) rememberedRows->searchEnded();
         searchLookedInto = true;
         return;
@@ -132,18 +139,21 @@ void Controller::onRefreash() {
     device.clear();
     ui.array_controller->removeAllRows();
 
-    devices.ClearDeviceList();
+    session.devices().ClearDeviceList();
     count = 0;
     startSearchWindow();
 }
 
 void Controller::startSearchWindow() {
-    devices.SendSearch();
+    session.startSearchWindow();
     counter = 0;
     searchLookedInto = false;
     if (hintLine) hintLine->clear();
+    if (rememberedRows) rememberedRows->searchStarted();
     setButtonsEnabled(false);
     updateCountdownName();
+    // Started without an interval of its own, so that it keeps the one it was given.
+    mytimer->start();
 }
 
 void Controller::networkAppeared() {
@@ -226,14 +236,13 @@ void Controller::windowDidAppear() {
     auto* copyActions = new CopyActions(ui.tableview, ui.array_controller, texts, this);
     new TableKeyboard(ui.tableview);
     targetEditor = new OtherNetworks(ui.tableview->window(), copyActions->menu(), targetList,
-                                     devices, texts, this);
+                                     session.devices(), texts, this);
     connect(targetEditor, &OtherNetworks::searchAgain, this, &Controller::onRefreash);
     const bool searchEnded = hintLine != nullptr;
     ensureHintLine();
-    rememberedRows = new RememberedRows(devices, ui.array_controller, ui.hintLine, texts,
-                                        options.remember, this);
-    auto* wake = new WakeAction(ui.tableview, copyActions->menu(), *rememberedRows, devices,
-                                ui.hintLine, texts, this);
+    rememberedRows = new RememberedRows(session, ui.array_controller, *hintLine, texts, this);
+    auto* wake = new WakeAction(ui.tableview, copyActions->menu(), *rememberedRows,
+                                session.waker(), *hintLine, texts, this);
     connect(ui.refreshbutton, &QPushButton::clicked, wake, &WakeAction::stop);
     applyAccessibleTexts();
     // Once the search window has ended, the line already tells everything.
@@ -241,15 +250,26 @@ void Controller::windowDidAppear() {
 }
 
 HintLine* Controller::ensureHintLine() {
-    if (!hintLine) hintLine = new HintLine(ui.hintLine, devices, texts, this);
+    if (!hintLine) {
+        hintLine = new HintLine(ui.hintLine, session.devices(), texts,
+                                [this] { return foundRows(); }, this);
+    }
     return hintLine;
+}
+
+std::size_t Controller::foundRows() const {
+    std::size_t found = 0;
+    for (int row = 0; row < ui.array_controller->rowCount(); ++row) {
+        if (!ui.array_controller->rowAt(row).value(kRememberedRowKey).toBool()) ++found;
+    }
+    return found;
 }
 
 void Controller::windowWillClose() {
     mytimer->stop();
-    if (rememberedRows) rememberedRows->recordAtExit();
-    // Returns once no worker can report any more, so the store may be torn down after main.
-    devices.ExitSearch();
+    // Records what was found; returns once no worker can report any more, so the store may be
+    // torn down after main.
+    session.stop();
     // Qt answers the last window closing with a posted quit of status 0; the loop ends here
     // first, so that quit never replaces the 1 (the close tests check the status).
     QCoreApplication::exit(1);
@@ -285,7 +305,7 @@ void Controller::applyAccessibleTexts() {
     ui.loginbutton->setAccessibleDescription(texts.text("Log In Help"));
     ui.storagebutton->setAccessibleDescription(texts.text("My storage Help"));
     ui.refreshbutton->setAccessibleDescription(texts.text("Refresh Help"));
-    ensureHintLine()->applyAccessibleTexts();
+    ensureHintLine()->retranslate();
     updateCountdownName();
 }
 

@@ -6,11 +6,12 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <cstddef>
+
 #include "src/app/captiontexts.h"
 #include "src/app/launchoptions.h"
 #include "src/app/searchtargetlist.h"
 
-class DeviceSource;
 class DeviceTableModel;
 class FontNode;
 class HintLine;
@@ -18,6 +19,7 @@ class NetworkFollower;
 class OtherNetworks;
 class ParseOperation;
 class RememberedRows;
+class SearchSession;
 class QAbstractButton;
 class QLabel;
 class QMessageBox;
@@ -26,11 +28,11 @@ class QTableView;
 class QThreadPool;
 class QTimer;
 
-// Drives the main window: starts the search through its device source and the language parse,
-// counts the 11-second search window down once a second while copying the device list into the
-// table (again when a network appears after it), and opens the selected device, saying so when
-// the desktop has no program for it. It wires the window's parts, each a class of its own.
-// Everything here runs on the main thread.
+// Drives the main window: starts the search session and the language parse, counts the 11-second
+// search window down once a second while copying the device list into the table (again when a
+// network appears after it), and opens the selected device, saying so when the desktop has no
+// program for it. Between search windows its timer stands still. It wires the window's parts,
+// each a class of its own. Everything here runs on the main thread.
 class Controller : public QObject {
     Q_OBJECT
 public:
@@ -46,13 +48,14 @@ public:
         QLabel* hintLine = nullptr;
     };
 
-    // source must outlive the controller.
-    explicit Controller(DeviceSource& source, QObject* parent = nullptr);
+    // session must outlive the controller.
+    explicit Controller(SearchSession& session, QObject* parent = nullptr);
     ~Controller() override;
 
     void setOutlets(const Outlets& outlets);
     void setLaunchOptions(const LaunchOptions& options);
 
+    SearchSession& searchSession() const { return session; }
     QTableView* tableview() const { return ui.tableview; }
     DeviceTableModel* array_controller() const { return ui.array_controller; }
     QPushButton* loginbutton() const { return ui.loginbutton; }
@@ -73,7 +76,7 @@ public:
 public slots:
     // Start-up: language parse, search library, first search, countdown timer.
     void awakeFromNib();
-    // The timer's tick, once a second.
+    // The timer's tick, once a second during a search window.
     void getDeviceList();
     void onRefreash();
     void onLogin();
@@ -84,7 +87,7 @@ public slots:
     // Once, after the window's first paint: adds what the window needs only on screen (the
     // table's copy actions, the controls' screen-reader texts), off the path to that paint.
     void windowDidAppear();
-    // Stops the search and the countdown, and ends the event loop with status 1.
+    // Stops the countdown and the search session, and ends the event loop with status 1.
     void windowWillClose();
     // A network appeared: the line forgets "no network", and a search window that had ended
     // runs again, as Refresh does, without emptying the list.
@@ -104,8 +107,10 @@ private:
     // The hint line, made after the first paint or when a search window ends, whichever first.
     HintLine* ensureHintLine();
     void openSelectedDevice(const QString& scheme);
+    // The table's rows of boxes the search found, the remembered ones left out.
+    std::size_t foundRows() const;
 
-    DeviceSource& devices;
+    SearchSession& session;
     Outlets ui;
     LaunchOptions options;
     QList<QVariantMap> device;
@@ -125,6 +130,8 @@ private:
     // the caption dictionary, so it is not read.
     bool captionsComplete = false;
     bool appeared = false;
+    // The boxes found that the table shows, as the hint line last heard of them.
+    std::size_t shownFound = 0;
     int counter = 0;
     int count = 0;
 };

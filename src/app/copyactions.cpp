@@ -43,6 +43,19 @@ CopyActions::CopyActions(QTableView* table, DeviceTableModel* rows, const Captio
     connect(rowMenu, &QMenu::aboutToHide, copyIp, [this] { copyIp->setEnabled(true); });
     table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table, &QWidget::customContextMenuRequested, this, &CopyActions::showMenu);
+
+    // Shift+F10 opens the menu as the Menu key does, on the selected row; Qt leaves that key to
+    // the application.
+    auto* menuKey = new QAction(table);
+    menuKey->setObjectName(QStringLiteral("rowMenuKeyAction"));
+    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    menuKey->setShortcutContext(Qt::WidgetShortcut);
+    table->addAction(menuKey);
+    connect(menuKey, &QAction::triggered, this, [this] {
+        const QModelIndexList selected = this->table->selectionModel()->selectedRows();
+        showMenu(selected.size() == 1 ? this->table->visualRect(selected.first()).center()
+                                      : QPoint(0, 0));
+    });
 }
 
 void CopyActions::showMenu(const QPoint& position) {

@@ -19,7 +19,9 @@ public:
     virtual void SetTargets(const std::vector<std::string>& addresses) = 0;
     // Starts searching, once, at start-up.
     virtual void InitSearch() = 0;
-    // Begins a search window with one search with the default request.
+    // Begins a search window: what the hints read (each worker's counters) starts anew.
+    virtual void StartSearchWindow() = 0;
+    // One search with the default request, within the current search window.
     virtual void SendSearch() = 0;
     virtual void CopyDeviceList(std::vector<deviceinfo>& destination) = 0;
     virtual void ClearDeviceList() = 0;

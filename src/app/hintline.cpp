@@ -19,17 +19,27 @@ bool KnownAtOpen(const SearchHint& hint) {
     return hint.code == "no-ipv4-interface" || hint.code == "broadcast-port-denied";
 }
 
+// Hints that a box in the table proves wrong until they are worked out again.
+bool ContradictedByABox(const SearchHint& hint) {
+    return hint.code == "no-ipv4-interface" || hint.code == "nothing-heard" ||
+           hint.code == "send-failed" || hint.code == "answers-blocked" ||
+           hint.code == "probe-unanswered";
+}
+
 }  // namespace
 
-HintLine::HintLine(QLabel* label, DeviceSource& source, const CaptionTexts& texts, QObject* parent)
+HintLine::HintLine(QLabel* label, DeviceSource& source, const CaptionTexts& texts,
+                   std::function<std::size_t()> shownBoxes, QObject* parent)
     : QObject(parent),
       label(label),
       source(source),
       texts(texts),
+      shownBoxes(std::move(shownBoxes)),
       gathering(new QThreadPool(this)) {
     gathering->setMaxThreadCount(1);
     label->setTextFormat(Qt::RichText);
     connect(label, &QLabel::linkActivated, this, &HintLine::showDetails);
+    present();
 }
 
 HintLine::~HintLine() {
@@ -38,16 +48,29 @@ HintLine::~HintLine() {
 }
 
 void HintLine::checkAtOpen() {
-    check(0, true);
+    check(true);
 }
 
-void HintLine::checkAfterSearch(std::size_t devicesFound) {
-    check(devicesFound, false);
+void HintLine::checkAfterSearch() {
+    check(false);
 }
 
-void HintLine::check(std::size_t devicesFound, bool atOpen) {
+void HintLine::boxesChanged() {
+    if (shown.empty() && !checking()) return;
+    const auto contradicted = std::remove_if(shown.begin(), shown.end(), ContradictedByABox);
+    if (contradicted != shown.end()) {
+        shown.erase(contradicted, shown.end());
+        if (detailsDialog) detailsDialog->close();
+        present();
+    }
+    check(atOpenOnly);
+}
+
+void HintLine::check(bool atOpen) {
     const int mine = ++generation;
     ++pending;
+    atOpenOnly = atOpen;
+    const std::size_t devicesFound = shownBoxes();
     QPointer<HintLine> line(this);
     DeviceSource* from = &source;
     gathering->start([line, from, devicesFound, atOpen, mine] {
@@ -55,10 +78,15 @@ void HintLine::check(std::size_t devicesFound, bool atOpen) {
         // Back on the main thread; the line may be gone by then.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [line, found = std::move(found), atOpen, mine]() mutable {
+            [line, found = std::move(found), devicesFound, atOpen, mine]() mutable {
                 if (!line) return;
                 --line->pending;
                 if (mine != line->generation) return;
+                // The table changed while the facts were gathered: they are gathered again.
+                if (line->shownBoxes() != devicesFound) {
+                    line->check(atOpen);
+                    return;
+                }
                 std::vector<SearchHint> hints = std::move(found.hints);
                 if (atOpen) {
                     hints.erase(std::remove_if(hints.begin(), hints.end(),
@@ -74,31 +102,47 @@ void HintLine::check(std::size_t devicesFound, bool atOpen) {
 
 void HintLine::clear() {
     ++generation;
+    news.clear();
     show({}, {});
+}
+
+void HintLine::tell(const QString& words) {
+    news = words;
+    present();
 }
 
 void HintLine::show(std::vector<SearchHint> hints, SearchDiagnosis found) {
     shown = std::move(hints);
     diagnosis = std::move(found);
+    if (!shown.empty()) news.clear();
     if (detailsDialog) detailsDialog->close();
-    retranslate();
-    label->setVisible(!shown.empty());
+    present();
 }
 
 void HintLine::retranslate() {
-    if (shown.empty()) {
-        label->clear();
-        return;
-    }
-    // The link's own colour stands out on the window's slate blue, as the white text does.
-    label->setText(QStringLiteral("%1 &nbsp;<a href=\"details\" style=\"color: #ffd666;\">%2</a>")
-                       .arg(HintTexts::Summary(shown.front(), texts).toHtmlEscaped(),
-                            texts.text("Hint Details").toHtmlEscaped()));
+    present();
 }
 
-void HintLine::applyAccessibleTexts() {
-    label->setAccessibleName(texts.text("Hint Line"));
-    label->setAccessibleDescription(texts.text("Hint Line Help"));
+void HintLine::present() {
+    if (!news.isEmpty()) {
+        label->setText(news.toHtmlEscaped());
+        label->setAccessibleName(news);
+        label->setAccessibleDescription(texts.text("Hint Line Help"));
+    } else if (!shown.empty()) {
+        const QString summary = HintTexts::Summary(shown.front(), texts);
+        // The link's own colour stands out on the window's slate blue, as the white text does.
+        label->setText(
+            QStringLiteral("%1 &nbsp;<a href=\"details\" style=\"color: #ffd666;\">%2</a>")
+                .arg(summary.toHtmlEscaped(), texts.text("Hint Details").toHtmlEscaped()));
+        // A screen reader reads the name: the line's own words, then what to do.
+        label->setAccessibleName(summary);
+        label->setAccessibleDescription(HintTexts::Text(shown.front(), texts));
+    } else {
+        label->clear();
+        label->setAccessibleName(texts.text("Hint Line"));
+        label->setAccessibleDescription(texts.text("Hint Line Help"));
+    }
+    label->setVisible(!shown.empty() || !news.isEmpty());
 }
 
 void HintLine::showDetails() {

@@ -7,6 +7,7 @@
 #include "src/app/appdelegate.h"
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
+#include "src/app/searchsession.h"
 #include "src/app/storedevicesource.h"
 #include "ui_mainwindow.h"
 
@@ -18,7 +19,7 @@ std::vector<std::string> Patterns(const QStringList& list) {
     return patterns;
 }
 
-std::unique_ptr<StoreDeviceSource> StoreSourceFor(const LaunchOptions& options) {
+std::unique_ptr<DeviceSource> StoreSourceFor(const LaunchOptions& options) {
     return std::make_unique<StoreDeviceSource>(Patterns(options.interfaces),
                                                Patterns(options.excludeInterfaces));
 }
@@ -29,9 +30,19 @@ MainWindow::MainWindow(const LaunchOptions& options, DeviceSource* source, QWidg
     : QWidget(parent),
       ui(std::make_unique<Ui::MainWindow>()),
       storeSource(source ? nullptr : StoreSourceFor(options)),
-      arrayController(new DeviceTableModel(this)),
-      delegate(new AppDelegate(this)),
-      windowController(new Controller(source ? *source : *storeSource, this)) {
+      ownSession(std::make_unique<SearchSession>(source ? *source : *storeSource, options)) {
+    build(*ownSession, options);
+}
+
+MainWindow::MainWindow(SearchSession& session, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()) {
+    build(session, session.launchOptions());
+}
+
+void MainWindow::build(SearchSession& session, const LaunchOptions& options) {
+    arrayController = new DeviceTableModel(this);
+    delegate = new AppDelegate(this);
+    windowController = new Controller(session, this);
     ui->setupUi(this);
 
     // The form binds the columns to row keys and gives their titles until captions arrive.
@@ -59,7 +70,10 @@ MainWindow::MainWindow(const LaunchOptions& options, DeviceSource* source, QWidg
     delegate->awakeFromNib();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // Before the session it drives, which the members below hold.
+    delete windowController;
+}
 
 void MainWindow::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
@@ -71,6 +85,11 @@ void MainWindow::paintEvent(QPaintEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (hidesOnClose) {
+        event->ignore();
+        hide();
+        return;
+    }
     event->accept();
     emit windowWillClose();
 }

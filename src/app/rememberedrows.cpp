@@ -1,15 +1,14 @@
 #include "src/app/rememberedrows.h"
 
-#include <QLabel>
-
 #include <algorithm>
-#include <cstdio>
-#include <ctime>
 
+#include "src/app/bookkeeper.h"
 #include "src/app/captiontexts.h"
 #include "src/app/datapair.h"
 #include "src/app/devicesource.h"
 #include "src/app/devicetablemodel.h"
+#include "src/app/hintline.h"
+#include "src/app/searchsession.h"
 
 namespace {
 
@@ -37,32 +36,46 @@ bool SameRow(const QVariantMap& row, const KnownBox& box) {
 
 }  // namespace
 
-RememberedRows::RememberedRows(DeviceSource& source, DeviceTableModel* rows, QLabel* hintLabel,
-                               const CaptionTexts& texts, bool enabled, QObject* parent)
-    : QObject(parent),
-      source(source),
-      rows(rows),
-      hintLabel(hintLabel),
-      texts(texts),
-      enabled(enabled),
-      file(CKnownBoxesFile::DefaultPath()) {}
+RememberedRows::RememberedRows(SearchSession& session, DeviceTableModel* rows, HintLine& hintLine,
+                               const CaptionTexts& texts, QObject* parent)
+    : QObject(parent), session(session), rows(rows), hintLine(hintLine), texts(texts) {
+    BookKeeper& book = session.book();
+    connect(&book, &BookKeeper::bookChanged, this, [this] {
+        if (listing) list();
+    });
+    connect(&book, &BookKeeper::notice, this, [this](const QString& reason) {
+        this->hintLine.tell(this->texts.text("Book Trouble", {{QStringLiteral("reason"), reason}}));
+    });
+}
 
 void RememberedRows::searchEnded() {
-    if (!enabled) return;
+    BookKeeper& book = session.book();
+    if (!book.enabled()) return;
     std::vector<deviceinfo> found;
-    source.CopyDeviceList(found);
-    record(found);
-    std::vector<KnownBox> book;
-    file.Read(book);
-    tell();
+    session.devices().CopyDeviceList(found);
+    listing = true;
+    if (found.empty()) {
+        book.reload();
+    } else {
+        book.record(std::move(found));
+    }
+}
 
+void RememberedRows::searchStarted() {
+    listing = false;
+}
+
+void RememberedRows::list() {
+    listing = false;
+    std::vector<deviceinfo> found;
+    session.devices().CopyDeviceList(found);
     // The rows of an earlier window's remembered boxes go: a window run again without
     // emptying the list (a network appeared) lists them anew.
     QList<QVariantMap> shown;
     for (int row = 0; row < rows->rowCount(); ++row) {
         if (!rows->rowAt(row).value(kRememberedRowKey).toBool()) shown << rows->rowAt(row);
     }
-    for (const KnownBox& box : book) {
+    for (const KnownBox& box : session.book().boxes()) {
         if (Answered(box, found)) continue;
         const QString lastSeen = Text(box.lastSeen);
         QVariantMap row{
@@ -78,22 +91,6 @@ void RememberedRows::searchEnded() {
         shown << row;
     }
     rows->setRows(shown);
-}
-
-void RememberedRows::recordAtExit() {
-    if (!enabled) return;
-    std::vector<deviceinfo> found;
-    source.CopyDeviceList(found);
-    record(found);
-    // The window is going: standard error alone can still tell.
-    if (!file.Notice().empty()) std::fprintf(stderr, "nasfinder: %s\n", file.Notice().c_str());
-}
-
-void RememberedRows::record(const std::vector<deviceinfo>& found) {
-    if (found.empty()) return;
-    const std::vector<KnownBox> seen = SeenBoxes(found, std::time(nullptr));
-    file.Update([&seen](std::vector<KnownBox>& book) { MergeKnownBoxes(book, seen); });
-    tell();
 }
 
 std::optional<KnownBox> RememberedRows::boxAt(int row) const {
@@ -114,14 +111,7 @@ std::optional<KnownBox> RememberedRows::boxAt(int row) const {
 void RememberedRows::forget(int row) {
     const std::optional<KnownBox> box = boxAt(row);
     if (!box) return;
-    file.Update([&box](std::vector<KnownBox>& book) {
-        book.erase(std::remove_if(book.begin(), book.end(),
-                                  [&box](const KnownBox& entry) {
-                                      return entry.id == box->id && entry.ip == box->ip;
-                                  }),
-                   book.end());
-    });
-    tell();
+    session.book().forget(*box);
     QList<QVariantMap> shown;
     for (int other = 0; other < rows->rowCount(); ++other) {
         if (!SameRow(rows->rowAt(other), *box)) shown << rows->rowAt(other);
@@ -137,12 +127,4 @@ void RememberedRows::turnFound(const KnownBox& box, const deviceinfo& answered) 
                       : rows->rowAt(row));
     }
     rows->setRows(shown);
-}
-
-void RememberedRows::tell() {
-    if (file.Notice().empty()) return;
-    std::fprintf(stderr, "nasfinder: %s\n", file.Notice().c_str());
-    hintLabel->setText(texts.text("Book Trouble", {{QStringLiteral("reason"), Text(file.Notice())}})
-                           .toHtmlEscaped());
-    hintLabel->setVisible(true);
 }

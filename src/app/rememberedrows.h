@@ -9,26 +9,26 @@
 #include "src/store/knownboxes.h"
 
 class CaptionTexts;
-class DeviceSource;
 class DeviceTableModel;
-class QLabel;
+class HintLine;
+class SearchSession;
 
-// The book of known boxes in the window. When a search window ends it records the boxes found
-// and lists the remembered boxes that did not answer below them (greyed, with when they were
-// last seen); it records again at exit, and forgets a box on request. A book that had to be
-// set aside is told in the hint line and on standard error. Does nothing with --no-remember.
-// Main thread.
+// The book of known boxes in the window's table. When a search window ends it has the boxes
+// found recorded and, once the book has been read back, lists the remembered boxes that did not
+// answer below them (greyed, with when they were last seen); it forgets a box on request. What
+// the book's keeper must tell (a book set aside) goes to the hint line. Nothing is listed with
+// --no-remember. Main thread.
 class RememberedRows : public QObject {
     Q_OBJECT
 public:
     // Everything given must outlive the rows.
-    RememberedRows(DeviceSource& source, DeviceTableModel* rows, QLabel* hintLabel,
-                   const CaptionTexts& texts, bool enabled, QObject* parent = nullptr);
+    RememberedRows(SearchSession& session, DeviceTableModel* rows, HintLine& hintLine,
+                   const CaptionTexts& texts, QObject* parent = nullptr);
 
     // The search window has ended: records the source's list, then adds the rows.
     void searchEnded();
-    // Records the source's list, as the window closes.
-    void recordAtExit();
+    // A new search window began: rows still to come from the last one are not added.
+    void searchStarted();
 
     // The remembered box shown at row; none for a box found by the search.
     std::optional<KnownBox> boxAt(int row) const;
@@ -38,13 +38,13 @@ public:
     void turnFound(const KnownBox& box, const deviceinfo& answered);
 
 private:
-    void record(const std::vector<deviceinfo>& found);
-    void tell();
+    // Lists the book's boxes that the search did not find, below the boxes found.
+    void list();
 
-    DeviceSource& source;
+    SearchSession& session;
     DeviceTableModel* rows;
-    QLabel* hintLabel;
+    HintLine& hintLine;
     const CaptionTexts& texts;
-    bool enabled;
-    CKnownBoxesFile file;
+    // A search window ended and its rows wait for the book to come back.
+    bool listing = false;
 };

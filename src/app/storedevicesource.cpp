@@ -35,8 +35,11 @@ void StoreDeviceSource::InitSearch() {
     CDeviceListStore::Instance().InitSearch(nullptr, false, nullptr, true);
 }
 
+void StoreDeviceSource::StartSearchWindow() {
+    ::StartSearchWindow();
+}
+
 void StoreDeviceSource::SendSearch() {
-    StartSearchWindow();
     CDeviceListStore::Instance().SendSearch(nullptr);
 }
 

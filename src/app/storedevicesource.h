@@ -18,6 +18,7 @@ public:
 
     void SetTargets(const std::vector<std::string>& addresses) override;
     void InitSearch() override;
+    void StartSearchWindow() override;
     void SendSearch() override;
     void CopyDeviceList(std::vector<deviceinfo>& destination) override;
     void ClearDeviceList() override;

@@ -2,42 +2,35 @@
 
 #include <QAction>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QMenu>
-#include <QPointer>
 #include <QTableView>
-#include <QThreadPool>
-#include <QTimer>
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
-#include "src/app/captiontexts.h"
-#include "src/app/devicesource.h"
+#include "src/app/hintline.h"
 #include "src/app/rememberedrows.h"
-#include "src/store/neighbourtable.h"
-#include "src/store/wakesender.h"
+#include "src/app/waker.h"
 
 namespace {
 
-constexpr int kSearchEveryMilliseconds = 2000;
-constexpr qint64 kWaitMilliseconds = 2 * 60 * 1000;
+QString Errors(const WakeSent& result) {
+    QString errors;
+    for (const std::string& error : result.errors) {
+        errors += (errors.isEmpty() ? "" : "; ") + QString::fromStdString(error);
+    }
+    return errors;
+}
 
 }  // namespace
 
-WakeAction::WakeAction(QTableView* table, QMenu* menu, RememberedRows& remembered,
-                       DeviceSource& source, QLabel* hintLabel, const CaptionTexts& texts,
-                       QObject* parent)
+WakeAction::WakeAction(QTableView* table, QMenu* menu, RememberedRows& remembered, Waker& waker,
+                       HintLine& hintLine, const CaptionTexts& texts, QObject* parent)
     : QObject(parent),
       table(table),
       remembered(remembered),
-      source(source),
-      hintLabel(hintLabel),
+      waker(waker),
+      hintLine(hintLine),
       texts(texts),
       wakeUp(new QAction(menu)),
-      forget(new QAction(menu)),
-      searchTimer(new QTimer(this)) {
+      forget(new QAction(menu)) {
     wakeUp->setObjectName(QStringLiteral("wakeUpAction"));
     forget->setObjectName(QStringLiteral("forgetAction"));
     separator = menu->addSeparator();
@@ -45,14 +38,28 @@ WakeAction::WakeAction(QTableView* table, QMenu* menu, RememberedRows& remembere
     connect(menu, &QMenu::aboutToShow, this, &WakeAction::prepareMenu);
     connect(wakeUp, &QAction::triggered, this, &WakeAction::wakeSelected);
     connect(forget, &QAction::triggered, this, [this] { this->remembered.forget(selectedRow()); });
-    searchTimer->setInterval(kSearchEveryMilliseconds);
-    connect(searchTimer, &QTimer::timeout, this, &WakeAction::lookForAnswer);
+    connect(&waker, &Waker::sent, this, &WakeAction::sent);
+    connect(&waker, &Waker::woken, this, [this](const KnownBox& box, const deviceinfo& answered) {
+        if (!isWaking(box)) return;
+        say(box, "Woken");
+        waking.reset();
+        this->remembered.turnFound(box, answered);
+    });
+    connect(&waker, &Waker::notWoken, this, [this](const KnownBox& box) {
+        if (!isWaking(box)) return;
+        say(box, "Not Woken");
+        waking.reset();
+    });
     prepareMenu();
 }
 
 void WakeAction::stop() {
-    searchTimer->stop();
+    if (waking) waker.cancel(*waking);
     waking.reset();
+}
+
+bool WakeAction::isWaking(const KnownBox& box) const {
+    return waking && waking->id == box.id && waking->ip == box.ip;
 }
 
 int WakeAction::selectedRow() const {
@@ -72,79 +79,33 @@ void WakeAction::prepareMenu() {
 
 void WakeAction::wakeSelected() {
     const std::optional<KnownBox> box = remembered.boxAt(selectedRow());
-    const std::optional<MacAddress> mac = box ? ParseMac(box->mac) : std::nullopt;
-    if (!mac) return;
+    if (!box || !ParseMac(box->mac)) return;
+    stop();
     waking = box;
-    say("Waking");
-    sendMagicPacket(true);
+    say(*box, "Waking");
+    waker.wake(*box);
 }
 
-void WakeAction::sendMagicPacket(bool first) {
-    // The three rounds take 200 ms: off the main thread, so the window stays responsive.
-    QPointer<WakeAction> self(this);
-    const std::optional<MacAddress> mac = ParseMac(waking->mac);
-    const std::vector<Ipv4Interface> interfaces =
-        WakeInterfaces(waking->interfaceName, [](const std::string&) { return true; });
-    QThreadPool::globalInstance()->start([self, mac, interfaces, first] {
-        const WakeSent result = SendWakePackets(*mac, interfaces);
-        // Sent again with every search while waiting: only the first sending is told.
-        if (!first) return;
-        QString errors;
-        for (const std::string& error : result.errors) {
-            errors += (errors.isEmpty() ? "" : "; ") + QString::fromStdString(error);
-        }
-        if (result.addresses.empty() && errors.isEmpty()) errors = QStringLiteral("no interface");
-        const bool anySent = !result.addresses.empty();
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, anySent, errors] {
-                if (self) self->sent(anySent, errors);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void WakeAction::sent(bool anySent, const QString& errors) {
-    if (!waking) return;
-    if (!errors.isEmpty()) say("Wake Not Sent", errors);
-    if (!anySent) {
+void WakeAction::sent(const KnownBox& box, const WakeSent& result) {
+    if (!isWaking(box)) return;
+    const QString errors = Errors(result);
+    const int went = static_cast<int>(result.interfacesSent);
+    const int tried = static_cast<int>(result.interfacesTried);
+    if (went == 0) {
+        say(box, "Wake Not Sent",
+            {{QStringLiteral("error"), errors.isEmpty() ? QStringLiteral("no interface") : errors}});
+        // Nothing went out: there is nothing to wait for.
         stop();
-        return;
+    } else if (went < tried) {
+        say(box, "Wake Partly Sent",
+            {{QStringLiteral("sent"), QString::number(went)},
+             {QStringLiteral("tried"), QString::number(tried)},
+             {QStringLiteral("error"), errors}});
     }
-    waited.start();
-    source.SendSearch();
-    searchTimer->start();
 }
 
-void WakeAction::lookForAnswer() {
-    if (!waking) return;
-    std::vector<deviceinfo> found;
-    source.CopyDeviceList(found);
-    const auto answered = std::find_if(found.begin(), found.end(), [this](const deviceinfo& d) {
-        return waking->id.empty() ? DeviceFieldText(d.ip) == waking->ip
-                                  : DeviceFieldText(d.id) == waking->id;
-    });
-    if (answered != found.end()) {
-        const KnownBox box = *waking;
-        say("Woken");
-        stop();
-        remembered.turnFound(box, *answered);
-        return;
-    }
-    if (waited.elapsed() >= kWaitMilliseconds) {
-        say("Not Woken");
-        stop();
-        return;
-    }
-    // A magic packet is a datagram nobody acknowledges: one lost must not leave the box asleep.
-    sendMagicPacket(false);
-    source.SendSearch();
-}
-
-void WakeAction::say(const char* key, const QString& error) {
-    const QString name = QString::fromStdString(waking->host.empty() ? waking->ip : waking->host);
-    hintLabel->setText(
-        texts.text(key, {{QStringLiteral("box"), name}, {QStringLiteral("error"), error}})
-            .toHtmlEscaped());
-    hintLabel->setVisible(true);
+void WakeAction::say(const KnownBox& box, const char* key, const CaptionTexts::Values& values) {
+    CaptionTexts::Values all = values;
+    all.insert(QStringLiteral("box"), QString::fromStdString(box.host.empty() ? box.ip : box.host));
+    hintLine.tell(texts.text(key, all));
 }

@@ -1,61 +1,56 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 #include <optional>
 
+#include "src/app/captiontexts.h"
 #include "src/store/knownboxes.h"
+#include "src/store/wakesender.h"
 
-class CaptionTexts;
-class DeviceSource;
+class HintLine;
 class QAction;
-class QLabel;
 class QMenu;
 class QTableView;
-class QTimer;
 class RememberedRows;
+class Waker;
 
 // The row menu's "Wake up" (for a remembered box with a MAC) and "Forget" (for a remembered
-// box). Waking sends the magic packet from a pool thread, says so in the hint line, then
-// searches every 2 s, sending the packet again each time, until the box answers (its row turns normal) or 2 minutes pass (the hint
-// line says what to check). Main thread.
+// box). Waking goes through the session's waker, out of the interfaces the launch options
+// choose; the hint line says that the box is being woken, whether the packet went out of only
+// some interfaces, and how the wait ended (its row turns normal when the box answers). Main
+// thread.
 class WakeAction : public QObject {
     Q_OBJECT
 public:
     // Everything given must outlive the action; the actions join menu.
-    WakeAction(QTableView* table, QMenu* menu, RememberedRows& remembered, DeviceSource& source,
-               QLabel* hintLabel, const CaptionTexts& texts, QObject* parent = nullptr);
+    WakeAction(QTableView* table, QMenu* menu, RememberedRows& remembered, Waker& waker,
+               HintLine& hintLine, const CaptionTexts& texts, QObject* parent = nullptr);
 
     QAction* wakeUpAction() const { return wakeUp; }
     QAction* forgetAction() const { return forget; }
 
 public slots:
-    // A new search began: the wait for a woken box ends without a word.
+    // A new search began: the wait for the box this window woke ends without a word.
     void stop();
 
 private:
     int selectedRow() const;
     void prepareMenu();
     void wakeSelected();
-    // Sends the magic packet for the box being woken from a pool thread; the first sending's
-    // outcome reaches sent().
-    void sendMagicPacket(bool first);
-    // The packet went out of at least one interface when anySent; errors in words.
-    void sent(bool anySent, const QString& errors);
-    void lookForAnswer();
-    void say(const char* key, const QString& error = QString());
+    void sent(const KnownBox& box, const WakeSent& result);
+    void say(const KnownBox& box, const char* key, const CaptionTexts::Values& values = {});
+    bool isWaking(const KnownBox& box) const;
 
     QTableView* table;
     RememberedRows& remembered;
-    DeviceSource& source;
-    QLabel* hintLabel;
+    Waker& waker;
+    HintLine& hintLine;
     const CaptionTexts& texts;
     QAction* wakeUp;
     QAction* forget;
     QAction* separator;
-    QTimer* searchTimer;
-    QElapsedTimer waited;
+    // The box this window is waking, if any.
     std::optional<KnownBox> waking;
 };

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -51,6 +52,7 @@ WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>
         std::vector<std::uint32_t> targets;
     };
     WakeSent sent;
+    sent.interfacesTried = interfaces.size();
     std::vector<Route> routes;
     for (const Ipv4Interface& via : interfaces) {
         std::string error;
@@ -63,19 +65,23 @@ WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>
         sent.addresses.push_back(via.BroadcastText());
         sent.addresses.push_back("255.255.255.255");
     }
+    std::vector<bool> went(routes.size(), false);
     for (int round = 0; round < kRounds; ++round) {
         if (round > 0) std::this_thread::sleep_for(kRoundGap);
-        for (const Route& route : routes) {
+        for (std::size_t r = 0; r < routes.size(); ++r) {
+            const Route& route = routes[r];
             for (const std::uint32_t target : route.targets) {
                 const sockaddr_in to = Endpoint(target, kWakePort);
                 if (sendto(route.fd, packet.data(), packet.size(), 0,
-                           reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0 &&
-                    round == 0) {
+                           reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0) {
+                    went[r] = true;
+                } else if (round == 0) {
                     sent.errors.push_back(route.name + ": " + std::strerror(errno));
                 }
             }
         }
     }
+    sent.interfacesSent = static_cast<std::size_t>(std::count(went.begin(), went.end(), true));
     for (const Route& route : routes) close(route.fd);
     return sent;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 struct WakeSent {
     std::vector<std::string> addresses;  // where the packet went: "10.77.1.255", "255.255.255.255"
     std::vector<std::string> errors;     // what could not be sent, in words
+    std::size_t interfacesTried = 0;     // the interfaces it was to go out of
+    std::size_t interfacesSent = 0;      // those it went out of
 };
 
 // Out of each interface, three times 100 ms apart: to its directed broadcast and to

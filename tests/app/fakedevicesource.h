@@ -13,6 +13,7 @@ class FakeDeviceSource : public DeviceSource {
 public:
     void SetTargets(const std::vector<std::string>& addresses) override { targets = addresses; }
     void InitSearch() override { ++inits; }
+    void StartSearchWindow() override { ++windows; }
     void SendSearch() override { ++searches; }
     void CopyDeviceList(std::vector<deviceinfo>& destination) override { destination = list; }
     void ClearDeviceList() override;
@@ -39,6 +40,7 @@ public:
     // One LAN, three workers listening, a search sent and answered: no hint to give.
     static SearchFacts HealthySearch();
     int inits = 0;
+    int windows = 0;
     int searches = 0;
     int clears = 0;
     int exits = 0;

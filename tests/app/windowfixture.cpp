@@ -6,7 +6,9 @@
 
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
+#include "src/app/bookkeeper.h"
 #include "src/app/hintline.h"
+#include "src/app/searchsession.h"
 
 WindowFixture::WindowFixture(const QString& language, const QStringList& resourceDirs) {
     LaunchOptions options;
@@ -15,7 +17,9 @@ WindowFixture::WindowFixture(const QString& language, const QStringList& resourc
                                ? QStringList{QStringLiteral(NASFINDER_SOURCE_RESOURCES)}
                                : resourceDirs;
     mainWindow = std::make_unique<MainWindow>(options, &source);
+    // The test ticks by hand: the timer, which each search window starts again, never fires.
     controller().searchTimer()->stop();
+    controller().searchTimer()->setInterval(std::chrono::hours(24));
     // The parse thread writes console lines too; tests that read the console start after it.
     if (controller().languageParse()) waitForCaptions();
 }
@@ -52,6 +56,8 @@ bool WindowFixture::waitForCaptions() {
 
 void WindowFixture::tick(int times) {
     for (int i = 0; i < times; ++i) controller().getDeviceList();
+    // The book's work runs on a thread of its own; a search window's end waits for it here.
+    controller().searchSession().book().finish();
     waitForHints();
 }
 

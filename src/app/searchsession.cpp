@@ -1,0 +1,67 @@
+#include "src/app/searchsession.h"
+
+#include <cstdio>
+
+#include "search/searchlib.h"
+#include "src/app/bookkeeper.h"
+#include "src/app/devicesource.h"
+#include "src/app/networkfollower.h"
+#include "src/app/waker.h"
+
+namespace {
+
+std::vector<std::string> Patterns(const QStringList& list) {
+    std::vector<std::string> patterns;
+    for (const QString& pattern : list) patterns.push_back(pattern.toStdString());
+    return patterns;
+}
+
+}  // namespace
+
+SearchSession::SearchSession(DeviceSource& source, const LaunchOptions& options, QObject* parent)
+    : QObject(parent),
+      source(source),
+      options(options),
+      bookKeeper(new BookKeeper(options.remember, this)),
+      boxWaker(new Waker(
+          source, [this](const std::string& name) { return choosesInterface(name); }, this)) {
+    // The window says it in its hint line too; the tray has standard error alone.
+    connect(bookKeeper, &BookKeeper::notice, this, [](const QString& text) {
+        std::fprintf(stderr, "nasfinder: %s\n", text.toUtf8().constData());
+    });
+}
+
+SearchSession::~SearchSession() {
+    stop();
+}
+
+bool SearchSession::choosesInterface(const std::string& name) const {
+    return ChoosesSearchInterface(Patterns(options.interfaces), Patterns(options.excludeInterfaces),
+                                  name);
+}
+
+void SearchSession::start(const std::vector<std::string>& targets) {
+    if (running || stopped) return;
+    running = true;
+    connect(new NetworkFollower(source, this), &NetworkFollower::networkAppeared, this,
+            &SearchSession::networkAppeared);
+    source.SetTargets(targets);
+    source.InitSearch();
+}
+
+void SearchSession::startSearchWindow() {
+    source.StartSearchWindow();
+    source.SendSearch();
+}
+
+void SearchSession::stop() {
+    if (!running || stopped) return;
+    stopped = true;
+    boxWaker->cancelAll();
+    std::vector<deviceinfo> found;
+    source.CopyDeviceList(found);
+    bookKeeper->record(std::move(found));
+    bookKeeper->finish();
+    // Returns once no worker can report any more, so the store may be torn down after main.
+    source.ExitSearch();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "src/app/launchoptions.h"
+
+class BookKeeper;
+class DeviceSource;
+class Waker;
+
+// The search as the window and the tray share it, one per process: the device source (the search
+// library and the device list), the book of known boxes, waking and the interface choice of the
+// launch options. It starts the search once, whoever asks first, and stops it once at the end,
+// recording what was found. Main thread.
+class SearchSession : public QObject {
+    Q_OBJECT
+public:
+    // source must outlive the session.
+    SearchSession(DeviceSource& source, const LaunchOptions& options, QObject* parent = nullptr);
+    // Stops the search if stop() was not called.
+    ~SearchSession() override;
+
+    DeviceSource& devices() { return source; }
+    const LaunchOptions& launchOptions() const { return options; }
+    BookKeeper& book() { return *bookKeeper; }
+    Waker& waker() { return *boxWaker; }
+    // Whether the interface of that name may be searched from and woken through (the launch
+    // options' --interface and --exclude-interface).
+    bool choosesInterface(const std::string& name) const;
+
+    // Starts the search library with the given targets, once; later calls do nothing.
+    void start(const std::vector<std::string>& targets);
+    bool started() const { return running; }
+    // A new search window (what the hints read starts anew) with one search.
+    void startSearchWindow();
+    // Records the devices found in the book and stops the search: nothing is reported after it.
+    void stop();
+
+signals:
+    // The search started serving a network that appeared.
+    void networkAppeared();
+
+private:
+    DeviceSource& source;
+    LaunchOptions options;
+    BookKeeper* bookKeeper;
+    Waker* boxWaker;
+    bool running = false;
+    bool stopped = false;
+};
