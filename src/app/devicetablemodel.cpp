@@ -1,6 +1,7 @@
 #include "src/app/devicetablemodel.h"
 
 #include <QPalette>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <numeric>
@@ -37,6 +38,14 @@ int NaturalCompare(const QString& a, const QString& b) {
         }
     }
     return (i < a.size()) - (j < b.size());
+}
+
+// Qt shows a tooltip that looks like markup as rich text (and fetches the images it names); text
+// from a box or a file is escaped into a rich text of its own instead, so that it shows as written.
+QVariant PlainToolTip(const QVariant& value) {
+    const QString text = value.toString();
+    if (!Qt::mightBeRichText(text)) return value;
+    return QStringLiteral("<p style=\"white-space:pre\">%1</p>").arg(text.toHtmlEscaped());
 }
 
 }  // namespace
@@ -80,11 +89,11 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
     const QVariantMap& row = rowAt(index.row());
     if (row.value(kRememberedRowKey).toBool()) {
         if (role == Qt::ForegroundRole) return QPalette().color(QPalette::Disabled, QPalette::Text);
-        if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
-            return row.value(kRowHelpKey);
-        }
+        if (role == Qt::ToolTipRole) return PlainToolTip(row.value(kRowHelpKey));
+        if (role == Qt::AccessibleDescriptionRole) return row.value(kRowHelpKey);
     }
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    if (role == Qt::ToolTipRole) return PlainToolTip(row.value(keys.at(index.column())));
+    if (role != Qt::DisplayRole) return {};
     return row.value(keys.at(index.column()));
 }
 

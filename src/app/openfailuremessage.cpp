@@ -14,6 +14,8 @@ QMessageBox* ShowOpenFailure(const QUrl& url, const CaptionTexts& texts, QWidget
                                 texts.text("Open Failed", {{QStringLiteral("address"), address}}),
                                 QMessageBox::NoButton, parent);
     box->setObjectName(QStringLiteral("openFailureMessage"));
+    // The address is a box's own text: never markup.
+    box->setTextFormat(Qt::PlainText);
     box->setInformativeText(texts.text("No Handler", {{QStringLiteral("scheme"), url.scheme()}}));
     // The address may be selected by hand too, for a program that takes it typed in.
     box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

@@ -33,6 +33,8 @@ SearchTargetsDialog::SearchTargetsDialog(const QStringList& targets, const Capti
     edit->setTabChangesFocus(true);
     help->setBuddy(edit);
     problems->setObjectName(QStringLiteral("searchTargetsProblems"));
+    // The refused lines quote what was typed or kept: never markup.
+    problems->setTextFormat(Qt::PlainText);
     problems->setAccessibleName(texts.text("Target Problems"));
     problems->setWordWrap(true);
     problems->setAlignment(Qt::AlignTop | Qt::AlignLeft);
