@@ -25,6 +25,8 @@ public:
     virtual void SendSearch() = 0;
     virtual void CopyDeviceList(std::vector<deviceinfo>& destination) = 0;
     virtual void ClearDeviceList() = 0;
+    // Takes the device at ip out of the list (a watch found it silent).
+    virtual void ForgetDevice(const std::string& ip) = 0;
     // Stops the search; nothing is added to the list, and the network handler is not called,
     // once it has returned.
     virtual void ExitSearch() = 0;
@@ -34,4 +36,7 @@ public:
     // Called on a search thread whenever the search starts serving a network that appeared
     // (a new address got its worker). Set before InitSearch.
     virtual void SetNetworkHandler(std::function<void()> handler) = 0;
+    // Called on a search thread with every report, once the list has taken it. Set before
+    // InitSearch.
+    virtual void SetReportHandler(std::function<void(const deviceinfo&)> handler) = 0;
 };

@@ -4,6 +4,7 @@
 
 #include "search/searchlib.h"
 #include "src/app/bookkeeper.h"
+#include "src/app/boxwatch.h"
 #include "src/app/devicesource.h"
 #include "src/app/networkfollower.h"
 #include "src/app/waker.h"
@@ -24,7 +25,8 @@ SearchSession::SearchSession(DeviceSource& source, const LaunchOptions& options,
       options(options),
       bookKeeper(new BookKeeper(options.remember, this)),
       boxWaker(new Waker(
-          source, [this](const std::string& name) { return choosesInterface(name); }, this)) {
+          source, [this](const std::string& name) { return choosesInterface(name); }, this)),
+      boxWatch(new BoxWatch(source, this)) {
     // The window says it in its hint line too; the tray has standard error alone.
     connect(bookKeeper, &BookKeeper::notice, this, [](const QString& text) {
         std::fprintf(stderr, "nasfinder: %s\n", text.toUtf8().constData());
@@ -45,6 +47,7 @@ void SearchSession::start(const std::vector<std::string>& targets) {
     running = true;
     connect(new NetworkFollower(source, this), &NetworkFollower::networkAppeared, this,
             &SearchSession::networkAppeared);
+    source.SetReportHandler([watch = boxWatch](const deviceinfo& record) { watch->take(record); });
     source.SetTargets(targets);
     source.InitSearch();
 }
@@ -64,4 +67,5 @@ void SearchSession::stop() {
     bookKeeper->finish();
     // Returns once no worker can report any more, so the store may be torn down after main.
     source.ExitSearch();
+    source.SetReportHandler(nullptr);
 }

@@ -9,13 +9,14 @@
 #include "src/app/launchoptions.h"
 
 class BookKeeper;
+class BoxWatch;
 class DeviceSource;
 class Waker;
 
 // The search as the window and the tray share it, one per process: the device source (the search
-// library and the device list), the book of known boxes, waking and the interface choice of the
-// launch options. It starts the search once, whoever asks first, and stops it once at the end,
-// recording what was found. Main thread.
+// library and the device list), the watch over the boxes present, the book of known boxes, waking
+// and the interface choice of the launch options. It starts the search once, whoever asks first,
+// and stops it once at the end, recording what was found. Main thread.
 class SearchSession : public QObject {
     Q_OBJECT
 public:
@@ -28,6 +29,7 @@ public:
     const LaunchOptions& launchOptions() const { return options; }
     BookKeeper& book() { return *bookKeeper; }
     Waker& waker() { return *boxWaker; }
+    BoxWatch& watch() { return *boxWatch; }
     // Whether the interface of that name may be searched from and woken through (the launch
     // options' --interface and --exclude-interface).
     bool choosesInterface(const std::string& name) const;
@@ -49,6 +51,7 @@ private:
     LaunchOptions options;
     BookKeeper* bookKeeper;
     Waker* boxWaker;
+    BoxWatch* boxWatch;
     bool running = false;
     bool stopped = false;
 };

@@ -1,27 +1,16 @@
 #include "src/app/searchtargetlist.h"
 
-#include <QSettings>
-#include <QStandardPaths>
-
 #include <memory>
 #include <set>
 #include <utility>
 
 #include "search/searchtargets.h"
 #include "src/app/consolelog.h"
+#include "src/app/usersettings.h"
 
 namespace {
 
 const QString kTargetsKey = QStringLiteral("search/targets");
-
-// $XDG_CONFIG_HOME/nasfinder/nasfinder.conf (~/.config without it), in INI. Named by path:
-// Qt's own INI name for a user's settings ends in .ini.
-std::unique_ptr<QSettings> UserSettings() {
-    return std::make_unique<QSettings>(
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-            QStringLiteral("/nasfinder/nasfinder.conf"),
-        QSettings::IniFormat);
-}
 
 }  // namespace
 

@@ -18,6 +18,16 @@ void OnWorker(const SearchWorkerHealth& worker) {
     if (worker.state != SearchWorkerState::Gone && NetworkHandler()) NetworkHandler()();
 }
 
+std::function<void(const deviceinfo&)>& ReportHandler() {
+    static std::function<void(const deviceinfo&)> handler;
+    return handler;
+}
+
+int OnReport(deviceinfo* record, int) {
+    if (ReportHandler()) ReportHandler()(*record);
+    return 0;
+}
+
 }  // namespace
 
 StoreDeviceSource::StoreDeviceSource(std::vector<std::string> interfaces,
@@ -31,8 +41,8 @@ void StoreDeviceSource::SetTargets(const std::vector<std::string>& addresses) {
 void StoreDeviceSource::InitSearch() {
     SetSearchInterfaces(interfaces, excludeInterfaces);
     SetSearchWorkerCallback(&OnWorker);
-    // No callback of the window's own and no log file; a search worker per local address.
-    CDeviceListStore::Instance().InitSearch(nullptr, false, nullptr, true);
+    // No log file; a search worker per local address.
+    CDeviceListStore::Instance().InitSearch(&OnReport, false, nullptr, true);
 }
 
 void StoreDeviceSource::StartSearchWindow() {
@@ -51,6 +61,10 @@ void StoreDeviceSource::ClearDeviceList() {
     CDeviceListStore::Instance().ClearDeviceList();
 }
 
+void StoreDeviceSource::ForgetDevice(const std::string& ip) {
+    CDeviceListStore::Instance().ForgetDevice(ip);
+}
+
 void StoreDeviceSource::ExitSearch() {
     CDeviceListStore::Instance().ExitSearch();
     SetSearchWorkerCallback(nullptr);
@@ -62,4 +76,8 @@ SearchDiagnosis StoreDeviceSource::Diagnose(std::size_t devicesFound) {
 
 void StoreDeviceSource::SetNetworkHandler(std::function<void()> handler) {
     NetworkHandler() = std::move(handler);
+}
+
+void StoreDeviceSource::SetReportHandler(std::function<void(const deviceinfo&)> handler) {
+    ReportHandler() = std::move(handler);
 }

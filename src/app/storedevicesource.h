@@ -22,9 +22,11 @@ public:
     void SendSearch() override;
     void CopyDeviceList(std::vector<deviceinfo>& destination) override;
     void ClearDeviceList() override;
+    void ForgetDevice(const std::string& ip) override;
     void ExitSearch() override;
     SearchDiagnosis Diagnose(std::size_t devicesFound) override;
     void SetNetworkHandler(std::function<void()> handler) override;
+    void SetReportHandler(std::function<void(const deviceinfo&)> handler) override;
 
 private:
     std::vector<std::string> interfaces;

@@ -127,6 +127,14 @@ void CDeviceListStore::ClearDeviceList() {
     positionByIp.clear();
 }
 
+void CDeviceListStore::ForgetDevice(const std::string& ip) {
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto found = positionByIp.find(ip);
+    if (found == positionByIp.end()) return;
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(found->second));
+    RebuildIndex();
+}
+
 void CDeviceListStore::ExitSearch() {
     ExitSearchLib();
 }

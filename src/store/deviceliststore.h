@@ -31,6 +31,8 @@ public:
 
     void CopyDeviceList(std::vector<deviceinfo>& destination);
     void ClearDeviceList();
+    // Takes the device at ip out of the list: a watch found it silent.
+    void ForgetDevice(const std::string& ip);
     // Stops the search library (ExitSearchLib), from the thread that started it.
     void ExitSearch();
 

@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cstring>
 
 void FakeDeviceSource::ClearDeviceList() {
@@ -17,13 +18,32 @@ void FakeDeviceSource::report(const char* ip, const char* host, const char* prod
     CopyDeviceField(record.product, product);
     CopyDeviceField(record.factory, "KORVANT");
     record.type = 1;
-    for (deviceinfo& entry : list) {
-        if (std::strncmp(entry.ip, record.ip, sizeof entry.ip) == 0) {
-            entry = record;
-            return;
-        }
+    const auto same = std::find_if(list.begin(), list.end(), [&](const deviceinfo& entry) {
+        return std::strncmp(entry.ip, record.ip, sizeof entry.ip) == 0;
+    });
+    if (same != list.end()) {
+        *same = record;
+    } else {
+        list.push_back(record);
     }
-    list.push_back(record);
+    if (reports) reports(record);
+}
+
+void FakeDeviceSource::byebye(const char* ip) {
+    const auto same = std::find_if(list.begin(), list.end(), [&](const deviceinfo& entry) {
+        return DeviceFieldText(entry.ip) == ip;
+    });
+    if (same == list.end()) return;
+    deviceinfo record = *same;
+    record.type = 4;
+    list.erase(same);
+    if (reports) reports(record);
+}
+
+void FakeDeviceSource::ForgetDevice(const std::string& ip) {
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const deviceinfo& entry) { return DeviceFieldText(entry.ip) == ip; }),
+               list.end());
 }
 
 SearchDiagnosis FakeDeviceSource::Diagnose(std::size_t devicesFound) {

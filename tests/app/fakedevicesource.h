@@ -17,16 +17,23 @@ public:
     void SendSearch() override { ++searches; }
     void CopyDeviceList(std::vector<deviceinfo>& destination) override { destination = list; }
     void ClearDeviceList() override;
+    void ForgetDevice(const std::string& ip) override;
     void ExitSearch() override { ++exits; }
     SearchDiagnosis Diagnose(std::size_t devicesFound) override;
     void SetNetworkHandler(std::function<void()> handler) override { network = handler; }
+    void SetReportHandler(std::function<void(const deviceinfo&)> handler) override {
+        reports = handler;
+    }
     // What the search library would do when a new address got its worker.
     void networkAppears() { network(); }
     // Replaces the facts Diagnose reads.
     void setFacts(const SearchFacts& told);
 
-    // Adds a device, or overwrites the entry with the same address as the store does.
+    // Adds a device, or overwrites the entry with the same address as the store does, and hands
+    // the report on as the search would.
     void report(const char* ip, const char* host, const char* product = "KNS-220");
+    // A byebye: the device leaves the list, and the report is handed on.
+    void byebye(const char* ip);
 
     std::vector<deviceinfo> list;
     // What Diagnose rests on, but for the number of devices found; healthy until a test says
@@ -36,6 +43,7 @@ public:
     SearchFacts facts = HealthySearch();
     std::mutex factsMutex;
     std::function<void()> network;
+    std::function<void(const deviceinfo&)> reports;
 
     // One LAN, three workers listening, a search sent and answered: no hint to give.
     static SearchFacts HealthySearch();

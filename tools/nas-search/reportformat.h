@@ -9,7 +9,7 @@
 #include "search/searchhealth.h"
 #include "search/searchhints.h"
 #include "src/store/knownboxes.h"
-#include "tools/nas-search/devicewatch.h"
+#include "src/store/devicewatch.h"
 
 // The texts nas-search prints, kept apart from the sockets so they can be checked alone.
 

@@ -10,7 +10,7 @@
 #include "search/deviceinfo.h"
 #include "search/searchhealth.h"
 #include "search/searchhints.h"
-#include "tools/nas-search/devicewatch.h"
+#include "src/store/devicewatch.h"
 
 // Everything a nas-search run prints, one whole line at a time and flushed, from any thread:
 // JSON Lines on the output stream with --json; otherwise readable text, the list and the

@@ -11,7 +11,7 @@
 
 #include "search/searchhints.h"
 #include "src/store/deviceliststore.h"
-#include "tools/nas-search/devicewatch.h"
+#include "src/store/devicewatch.h"
 #include "tools/nas-search/searchoutput.h"
 #include "tools/nas-search/searchsession.h"
 #include "tools/nas-search/wakerun.h"

@@ -1,4 +1,4 @@
-#include "tools/nas-search/devicewatch.h"
+#include "src/store/devicewatch.h"
 
 #include <algorithm>
 
@@ -67,7 +67,7 @@ std::optional<WatchEvent> CDeviceWatch::OnReport(const deviceinfo& record,
 std::vector<WatchEvent> CDeviceWatch::EndRound(std::time_t now) {
     std::vector<WatchEvent> gone;
     for (auto entry = known.begin(); entry != known.end();) {
-        if (entry->lastRound < round - 1) {
+        if (entry->lastRound <= round - silentRounds) {
             gone.push_back(
                 {WatchEvent::Kind::Gone, entry->device, entry->interfaceName, "silent", now});
             entry = known.erase(entry);

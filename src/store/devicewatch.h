@@ -19,16 +19,20 @@ struct WatchEvent {
 };
 
 // The boxes present during a watch, one per address, fed the store's reports as they come and
-// told when a search round ends. Plain logic; the caller serialises the calls.
+// told when a search round ends: nas-search --watch and the window's tray. Plain logic; the caller
+// serialises the calls.
 class CDeviceWatch {
 public:
+    // A box goes silently after silentRounds rounds in a row without a word from it.
+    explicit CDeviceWatch(long silentRounds = 2) : silentRounds(silentRounds) {}
+
     // A report from the library. An accepted box heard for the first time appears, a known one
     // whose host name, product, version or extra text now reads otherwise changes (a report
     // that does not carry a field leaves it as it is), and a byebye makes it go at once.
     std::optional<WatchEvent> OnReport(const deviceinfo& record, const std::string& interfaceName,
                                        std::time_t now);
-    // The round that began with the latest search ends: boxes heard neither in it nor in the
-    // round before are gone, silently.
+    // The round that began with the latest search ends: boxes not heard in it nor in the rounds
+    // before it, silentRounds in all, are gone, silently.
     std::vector<WatchEvent> EndRound(std::time_t now);
     std::size_t Present() const { return known.size(); }
 
@@ -41,6 +45,7 @@ private:
 
     std::vector<Known>::iterator Find(const deviceinfo& record, bool byId);
 
+    long silentRounds;
     std::vector<Known> known;
     long round = 0;
 };

@@ -6,7 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tools/nas-search/devicewatch.h"
+#include "src/store/devicewatch.h"
 
 namespace {
 
