@@ -33,8 +33,8 @@ SearchTargetText ReadSearchTarget(const std::string& text);
 
 // Appends what target names to addresses: its addresses, or a HostName resolved now (IPv4
 // only; this may block on the system's resolver, so not on a thread that must stay
-// responsive). False with target's error, or the resolver's quoting text, leaving addresses
-// as they were.
+// responsive). False with target's error, or with the resolver's refusal quoting text;
+// addresses are then left as they were.
 bool ResolveSearchTarget(const SearchTargetText& target, const std::string& text,
                          std::vector<std::string>& addresses, std::string& error);
 

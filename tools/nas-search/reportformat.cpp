@@ -278,7 +278,8 @@ std::string DiagnosisText(const std::vector<SearchWorkerHealth>& workers,
                         std::to_string(w.datagramsReceived), std::to_string(w.answersReceived),
                         std::to_string(w.announcementsHeard), std::to_string(w.devicesReported)});
     }
-    std::string text = "\nSearch workers (counts over the search window):\n" + Table(std::move(rows));
+    std::string text =
+        "\nSearch workers (counts over the search window):\n" + Table(std::move(rows));
     text += hints.empty() ? "\nNo hints: nothing stood in the search's way.\n" : "\nHints:\n";
     for (const SearchHint& hint : hints) text += "- " + HintText(hint) + "\n";
     return text;

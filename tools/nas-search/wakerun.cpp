@@ -90,9 +90,8 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
     if (const KnownBox* known = FindKnownBox(book, target)) {
         box = *known;
         if (box.mac.empty()) {
-            Line(stderr, ErrorText(target +
-                                   " is remembered without a MAC address (it was not on a "
-                                   "directly connected network), so it cannot be woken"));
+            Line(stderr, ErrorText(target + " is remembered without a MAC address (it was not on a "
+                                            "directly connected network), so it cannot be woken"));
             return 2;
         }
     } else if (mac) {
@@ -101,9 +100,9 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
                                        [&](const KnownBox& b) { return b.mac == box.mac; });
         if (same != book.end()) box = *same;
     } else {
-        Line(stderr, ErrorText(target +
-                               " is neither a remembered box (see nas-search --known) nor a MAC "
-                               "address such as aa:bb:cc:dd:ee:ff"));
+        Line(stderr,
+             ErrorText(target + " is neither a remembered box (see nas-search --known) nor a MAC "
+                                "address such as aa:bb:cc:dd:ee:ff"));
         return 2;
     }
 
