@@ -65,7 +65,6 @@ expect_echo() {
 }
 expect_echo 2 "nas-search: --probe 10.0.0.0//: not a range such as 10.78.3.0/24" --probe 10.0.0.0//
 expect_echo 2 "nas-search: --probe ?]0;owned?: not an address" --probe $'\e]0;owned\a'
-expect_echo 2 "nas-search: --probe nas?2J: not an address" --probe $'nas\xc2\x9b2J'
 expect_echo 2 "nas-search: ?[2J is not among the remembered boxes" --forget $'\e[2J'
 expect_echo 2 "nas-search: nas?? is neither a remembered box" --wake $'nas\xff\x7f'
 expect_echo 2 "nas-search: unrecognised option '--x?[2J'" $'--x\e[2J'
