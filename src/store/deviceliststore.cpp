@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "search/protocol.h"
+#include "src/store/printabletext.h"
 
 namespace {
 
@@ -80,8 +81,13 @@ bool CDeviceListStore::AcceptedVendor(const deviceinfo& record) {
 
 void CDeviceListStore::AddDevice(deviceinfo record) {
     UpperCaseVendorPrefix(record.factory);
-    // Bounded: a record handed in from outside the library need not carry a terminator.
-    std::printf("\nNewDeviceInfo.factory = %.32s\n", record.factory);
+    // Bounded: a record handed in from outside the library need not carry a terminator. The
+    // vendor text comes from the network, so it is made printable, on the stack.
+    char factory[sizeof record.factory + 1];
+    const std::size_t length = strnlen(record.factory, sizeof record.factory);
+    std::memcpy(factory, record.factory, length);
+    factory[MakePrintable(factory, length)] = '\0';
+    std::printf("\nNewDeviceInfo.factory = %s\n", factory);
     if (!AcceptedFactory(record.factory)) return;
 
     std::lock_guard<std::mutex> lock(mutex);

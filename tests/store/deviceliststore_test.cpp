@@ -1,6 +1,7 @@
 // The device list store's filter, merge and removal, fed through its library callback as the
 // workers would feed it. No socket: the library is never started here.
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -12,11 +13,13 @@
 #include <gtest/gtest.h>
 
 #include "src/store/deviceliststore.h"
+#include "tests/support/hostiletext.h"
 
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 deviceinfo Record(const char* id, const char* ip, const char* factory = "KORVANT", int type = 1,
                   const char* host = "nas") {
@@ -96,6 +99,36 @@ INSTANTIATE_TEST_SUITE_P(
         for (const char* c = info.param.factory; *c != 0; ++c) name += std::isalnum(*c) ? *c : '_';
         return name;
     });
+
+class FactoryLineTest : public DeviceListStoreTest,
+                        public ::testing::WithParamInterface<nasfinder::test::HostileText> {};
+
+// The vendor text reaches standard output (nas-search's standard error) on every report.
+TEST_P(FactoryLineTest, ShowsTheVendorTextTerminalSafe) {
+    deviceinfo record = Record("id", "10.0.0.1");
+    CopyDeviceField(record.factory, GetParam().bytes.c_str());
+    ::testing::internal::CaptureStdout();
+    Report(record);
+    std::fflush(stdout);
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_THAT(printed, StartsWith("\nNewDeviceInfo.factory = "));
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 2);
+    EXPECT_TRUE(nasfinder::test::TerminalSafe(printed)) << printed;
+}
+
+TEST_F(DeviceListStoreTest, FactoryLineShowsA32ByteVendorWhole) {
+    deviceinfo record = Record("id", "10.0.0.1");
+    std::memset(record.factory, 'k', sizeof record.factory);
+    ::testing::internal::CaptureStdout();
+    Report(record);
+    std::fflush(stdout);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "\nNewDeviceInfo.factory = KKKKKKKK" + std::string(24, 'k') + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, FactoryLineTest,
+                         ::testing::ValuesIn(nasfinder::test::HostileTexts()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceListStoreTest, AnIdenticalReportOnlyRefreshesTheLifetime) {
     Report(Record("a", "10.0.0.1"));

@@ -44,6 +44,33 @@ for args in "--frobnicate" "--seconds 0" "--seconds -1" "--searches 0" "--search
     [ ! -s "$work/out" ] || fail "nas-search $args: wrote to stdout"
 done
 
+# terminal_safe FILE: valid UTF-8 without C0 controls (newline and tab aside), DEL or C1.
+terminal_safe() {
+    local c0_del c1
+    c0_del=$(printf '[\001-\010\013-\037\177]')
+    c1=$(printf '\302[\200-\237]')
+    iconv -f UTF-8 -t UTF-8 "$1" >/dev/null 2>&1 && ! LC_ALL=C grep -q -e "$c0_del" -e "$c1" "$1"
+}
+
+# expect_echo STATUS LINE ARGS...: nas-search echoes hostile arguments on stderr in LINE, with
+# every control character and stray byte shown as '?'; and a target that once aborted it.
+expect_echo() {
+    local want=$1 line=$2
+    shift 2
+    expect_status "$want" "$search" "$@"
+    local shown
+    shown=$(printf '%q ' "$@")
+    terminal_safe "$work/err" || fail "nas-search $shown: a control byte on stderr"
+    grep -qF -- "$line" "$work/err" || fail "nas-search $shown: no '$line' on stderr"
+}
+expect_echo 2 "nas-search: --probe 10.0.0.0//: not a range such as 10.78.3.0/24" --probe 10.0.0.0//
+expect_echo 2 "nas-search: --probe ?]0;owned?: not an address" --probe $'\e]0;owned\a'
+expect_echo 2 "nas-search: ?[2J is not among the remembered boxes" --forget $'\e[2J'
+expect_echo 2 "nas-search: nas?? is neither a remembered box" --wake $'nas\xff\x7f'
+expect_echo 2 "nas-search: unrecognised option '--x?[2J'" $'--x\e[2J'
+expect_echo 0 "nas-search: the interface pattern '?]0;owned?' matches no interface" \
+    --seconds 1 --no-interface-search --interface $'\e]0;owned\a'
+
 expect_status 0 "$search" --help
 grep -q "^usage: nas-search" "$work/out" || fail "nas-search --help: no usage on stdout"
 

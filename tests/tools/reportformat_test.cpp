@@ -1,5 +1,6 @@
 // nas-search's output texts: the JSON Lines objects and the readable table.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -7,10 +8,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "tests/support/hostiletext.h"
 #include "tools/nas-search/reportformat.h"
 
 namespace {
 
+using nasfinder::test::HostileText;
+using nasfinder::test::TerminalSafe;
 using ::testing::HasSubstr;
 
 deviceinfo Sample() {
@@ -116,5 +120,111 @@ TEST(DeviceTable, ShowsControlBytesAsQuestionMarks) {
     EXPECT_THAT(DeviceTable({record}), HasSubstr("a?[2Jb"));
     EXPECT_THAT(DeviceTable({}), HasSubstr("0 devices found"));
 }
+
+// Every text field of every record, worker, hint and remembered box holds one hostile string.
+class HostileOutput : public ::testing::TestWithParam<HostileText> {
+protected:
+    const std::string& Bytes() const { return GetParam().bytes; }
+
+    deviceinfo Record() const {
+        deviceinfo record;
+        for (char* field : {record.id, record.ip, record.host, record.product, record.extra,
+                            record.osversion, record.factory}) {
+            std::memcpy(field, Bytes().data(), Bytes().size());
+        }
+        record.type = 1;
+        return record;
+    }
+    KnownBox Box() const {
+        const std::string& b = Bytes();
+        return KnownBox{b, b, b, b, b, b, b, b, b, b};
+    }
+    SearchWorkerHealth Worker() const {
+        SearchWorkerHealth worker;
+        worker.role = SearchWorkerRole::Interface;
+        worker.address = worker.interfaceName = worker.setupErrorText = Bytes();
+        worker.lastSendErrorText = Bytes();
+        worker.sendErrors = 1;
+        return worker;
+    }
+    SearchHint Hint() const {
+        SearchHint hint;
+        hint.code = "port-in-use";
+        hint.summary = hint.text = Bytes();
+        hint.facts = {{"pid", "7", true}, {"program", Bytes(), false}};
+        return hint;
+    }
+    std::vector<WatchEvent> Events() const {
+        return {{WatchEvent::Kind::Appeared, Record(), Bytes(), "", 1796724000},
+                {WatchEvent::Kind::Changed, Record(), Bytes(), "", 1796724000},
+                {WatchEvent::Kind::Gone, Record(), Bytes(), "silent", 1796724000}};
+    }
+};
+
+std::size_t Lines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+bool ValidUtf8(const std::string& text) {
+    try {
+        nlohmann::json(text).dump();
+        return true;
+    } catch (const nlohmann::json::type_error&) {
+        return false;
+    }
+}
+
+TEST_P(HostileOutput, ReadableOutputIsTerminalSafeAndKeepsItsLines) {
+    std::vector<std::string> lines{ReportText(Record(), 1530), WorkerText(Worker()),
+                                   HintText(Hint()), ErrorText("--probe " + Bytes())};
+    for (const WatchEvent& event : Events()) lines.push_back(WatchText(event));
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(TerminalSafe(line)) << line;
+        EXPECT_EQ(Lines(line), 0u) << line;
+        if (TerminalSafe(Bytes())) {
+            EXPECT_THAT(line, HasSubstr(Bytes()));
+        }
+    }
+
+    // As many lines as with plain text, each safe.
+    const std::string table = DeviceTable({Record()});
+    const std::string known = KnownTable({Box()});
+    const std::string diagnosis = DiagnosisText({Worker()}, {Hint()});
+    for (const std::string& text : {table, known, diagnosis}) EXPECT_TRUE(TerminalSafe(text));
+    EXPECT_EQ(Lines(table), 3u);
+    EXPECT_EQ(Lines(known), 3u);
+    EXPECT_EQ(Lines(diagnosis), 7u);
+    if (TerminalSafe(Bytes())) {
+        EXPECT_THAT(table + known + diagnosis, HasSubstr(Bytes()));
+    }
+}
+
+TEST_P(HostileOutput, JsonLinesParseEscapeEveryControlAndKeepValidText) {
+    std::vector<std::string> lines{ReportJson(Record(), 1530, Bytes()),
+                                   DeviceJson(Record(), Bytes()), KnownJson(Box()),
+                                   WorkerJson(Worker(), true), HintJson(Hint())};
+    for (const WatchEvent& event : Events()) lines.push_back(WatchJson(event));
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(TerminalSafe(line)) << line;
+        EXPECT_EQ(Lines(line), 0u) << line;
+        ASSERT_TRUE(nlohmann::json::accept(line)) << line;
+        const auto parsed = nlohmann::json::parse(line);
+        for (const auto& [key, value] : parsed.items()) {
+            if (!value.is_string() || key == "event" || key == "code" || key == "role" ||
+                key == "state" || key == "reason" || key == "seen") {
+                continue;
+            }
+            if (ValidUtf8(Bytes())) {
+                EXPECT_EQ(value, Bytes()) << key << " in " << line;
+            } else {
+                EXPECT_THAT(value.get<std::string>(), HasSubstr("\xEF\xBF\xBD")) << key;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, HostileOutput,
+                         ::testing::ValuesIn(nasfinder::test::HostileTexts()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/nas-search/reportformat.h"
 #include "tools/nas-search/searchoptions.h"
 #include "tools/nas-search/searchrun.h"
 #include "tools/nas-search/wakerun.h"
@@ -22,10 +23,10 @@ int main(int argc, char** argv) {
             std::fputs(SearchVersion().c_str(), stdout);
             return 0;
         case ParseOutcome::Invalid:
-            std::fprintf(stderr, "nas-search: %s\n\n%s", message.c_str(), SearchUsage().c_str());
+            std::fprintf(stderr, "%s\n\n%s", ErrorText(message).c_str(), SearchUsage().c_str());
             return 2;
         case ParseOutcome::Refused:
-            std::fprintf(stderr, "nas-search: %s\n", message.c_str());
+            std::fprintf(stderr, "%s\n", ErrorText(message).c_str());
             return 2;
         case ParseOutcome::Run:
             break;

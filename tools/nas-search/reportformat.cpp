@@ -2,26 +2,25 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "src/store/knownboxes.h"
+#include "src/store/printabletext.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Control bytes would move the terminal's cursor; readable output shows them as '?'.
-std::string Printable(std::string text) {
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return text;
+std::string FieldText(const char* field) {
+    return std::string(DeviceFieldText(field));
 }
 
 std::string PrintableText(const char* field) {
-    return Printable(std::string(DeviceFieldText(field)));
+    return Printable(DeviceFieldText(field));
 }
 
 void AddFields(Json& object, const deviceinfo& record) {
@@ -36,8 +35,26 @@ void AddFields(Json& object, const deviceinfo& record) {
     object["lifetime"] = record.lifetime;
 }
 
+// nlohmann escapes C0 controls but writes DEL and the C1 controls (U+0080-U+009F) as they are,
+// and a terminal showing the line would act on them: they go as \u escapes too. By then the
+// text is valid UTF-8, where 0xC2 only ever leads a character.
 std::string Dump(const Json& object) {
-    return object.dump(-1, ' ', false, Json::error_handler_t::replace);
+    const std::string dumped = object.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string escaped;
+    escaped.reserve(dumped.size());
+    for (std::size_t i = 0; i < dumped.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(dumped[i]);
+        const auto next = i + 1 < dumped.size() ? static_cast<unsigned char>(dumped[i + 1]) : 0;
+        if (byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next < 0xA0)) {
+            char escape[sizeof "\\u0000"];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte == 0x7F ? byte : next);
+            escaped += escape;
+            if (byte == 0xC2) ++i;
+        } else {
+            escaped += dumped[i];
+        }
+    }
+    return escaped;
 }
 
 const char* KindName(WatchEvent::Kind kind) {
@@ -52,10 +69,12 @@ const char* KindName(WatchEvent::Kind kind) {
     return "";
 }
 
-// Rows as columns two blanks apart, each line without trailing blanks.
-std::string Table(const std::vector<std::vector<std::string>>& rows) {
+// Rows as columns two blanks apart, each line without trailing blanks. Every cell is made
+// printable here, whatever it came from.
+std::string Table(std::vector<std::vector<std::string>> rows) {
     std::vector<std::size_t> widths;
-    for (const auto& row : rows) {
+    for (auto& row : rows) {
+        for (std::string& cell : row) cell = Printable(cell);
         widths.resize(std::max(widths.size(), row.size()));
         for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
     }
@@ -163,7 +182,15 @@ std::string ReportText(const deviceinfo& record, int handle) {
 }
 
 std::string HintText(const SearchHint& hint) {
-    return hint.summary + ": " + hint.text;
+    return Printable(hint.summary + ": " + hint.text);
+}
+
+std::string WorkerText(const SearchWorkerHealth& worker) {
+    return Printable(DescribeSearchWorker(worker, false));
+}
+
+std::string ErrorText(const std::string& message) {
+    return "nas-search: " + Printable(message);
 }
 
 std::string WatchText(const WatchEvent& event) {
@@ -215,22 +242,22 @@ std::string TimeoutJson(const std::string& target, double seconds) {
 }
 
 std::string KnownTable(const std::vector<KnownBox>& book) {
-    const auto shown = [](const std::string& text) { return text.empty() ? "-" : Printable(text); };
+    const auto shown = [](const std::string& text) { return text.empty() ? "-" : text; };
     std::vector<std::vector<std::string>> rows{{"HOST", "IP", "MAC", "LAST SEEN"}};
     for (const KnownBox& box : book) {
-        rows.push_back({shown(box.host), shown(box.ip), shown(box.mac), Printable(box.lastSeen)});
+        rows.push_back({shown(box.host), shown(box.ip), shown(box.mac), box.lastSeen});
     }
-    return Table(rows) + std::to_string(book.size()) +
+    return Table(std::move(rows)) + std::to_string(book.size()) +
            (book.size() == 1 ? " box remembered\n" : " boxes remembered\n");
 }
 
 std::string DeviceTable(const std::vector<deviceinfo>& devices) {
     std::vector<std::vector<std::string>> rows{{"HOST", "IP", "PRODUCT", "VENDOR", "VERSION"}};
     for (const deviceinfo& d : devices) {
-        rows.push_back({PrintableText(d.host), PrintableText(d.ip), PrintableText(d.product),
-                        PrintableText(d.factory), PrintableText(d.osversion)});
+        rows.push_back({FieldText(d.host), FieldText(d.ip), FieldText(d.product),
+                        FieldText(d.factory), FieldText(d.osversion)});
     }
-    return Table(rows) + std::to_string(devices.size()) +
+    return Table(std::move(rows)) + std::to_string(devices.size()) +
            (devices.size() == 1 ? " device found\n" : " devices found\n");
 }
 
@@ -251,8 +278,9 @@ std::string DiagnosisText(const std::vector<SearchWorkerHealth>& workers,
                         std::to_string(w.datagramsReceived), std::to_string(w.answersReceived),
                         std::to_string(w.announcementsHeard), std::to_string(w.devicesReported)});
     }
-    std::string text = "\nSearch workers (counts over the search window):\n" + Table(rows);
+    std::string text =
+        "\nSearch workers (counts over the search window):\n" + Table(std::move(rows));
     text += hints.empty() ? "\nNo hints: nothing stood in the search's way.\n" : "\nHints:\n";
-    for (const SearchHint& hint : hints) text += "- " + Printable(HintText(hint)) + "\n";
+    for (const SearchHint& hint : hints) text += "- " + HintText(hint) + "\n";
     return text;
 }

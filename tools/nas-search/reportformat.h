@@ -14,7 +14,8 @@
 // The texts nas-search prints, kept apart from the sockets so they can be checked alone.
 
 // One JSON Lines object each, without the line end. Text fields are the record's bytes up to
-// their terminator; bytes that are not UTF-8 become U+FFFD. interfaceName is the interface of
+// their terminator; bytes that are not UTF-8 become U+FFFD, and every control character, DEL
+// and C1 (U+0080-U+009F) included, is written as a \u escape. interfaceName is the interface of
 // the worker that heard the device, empty for the shared workers.
 std::string ReportJson(const deviceinfo& record, int handle, const std::string& interfaceName);
 std::string DeviceJson(const deviceinfo& record, const std::string& interfaceName);
@@ -34,10 +35,16 @@ std::string WakeJson(const std::string& target, const std::string& mac,
 // The woken box did not answer within seconds: {"event":"timeout","target","seconds"}.
 std::string TimeoutJson(const std::string& target, double seconds);
 
-// One line each in the readable output, without the line end.
+// One line each in the readable output, without the line end. Here and in the tables below,
+// text that came from outside (the network, /proc, a file, the user) shows each control
+// character and each byte that is not UTF-8 as '?' (printabletext.h).
 std::string ReportText(const deviceinfo& record, int handle);
 std::string HintText(const SearchHint& hint);
 std::string WatchText(const WatchEvent& event);
+// A worker as it starts: DescribeSearchWorker's line.
+std::string WorkerText(const SearchWorkerHealth& worker);
+// "nas-search: " and message, for standard error; message may echo the user's arguments.
+std::string ErrorText(const std::string& message);
 
 // The readable table of the list: host, IP, product, vendor, version; one header line.
 std::string DeviceTable(const std::vector<deviceinfo>& devices);

@@ -15,7 +15,7 @@ void CSearchOutput::Worker(const SearchWorkerHealth& worker) {
     if (json) {
         Line(out, WorkerJson(worker, false));
     } else {
-        Line(stderr, DescribeSearchWorker(worker, false));
+        Line(stderr, WorkerText(worker));
     }
 }
 

@@ -11,6 +11,7 @@
 #include "search/searchhints.h"
 #include "search/searchlib.h"
 #include "src/store/deviceliststore.h"
+#include "tools/nas-search/reportformat.h"
 
 namespace {
 
@@ -45,8 +46,9 @@ CSearchSession::CSearchSession(const SearchOptions& options, CSearchOutput& outp
     for (const SearchWorkerHealth& worker : GetSearchWorkerHealth()) output.Worker(worker);
     // Said, not refused: the interface may still appear while the search runs.
     for (const std::string& pattern : UnmatchedInterfacePatterns()) {
-        std::fprintf(stderr, "nas-search: the interface pattern '%s' matches no interface\n",
-                     pattern.c_str());
+        const std::string line =
+            ErrorText("the interface pattern '" + pattern + "' matches no interface") + "\n";
+        std::fputs(line.c_str(), stderr);
     }
     if (!options.targets.empty()) output.Probe(options.targets.size());
 }

@@ -26,7 +26,7 @@ void Line(std::FILE* stream, const std::string& text) {
 }
 
 void TellNotice(const CKnownBoxesFile& file) {
-    if (!file.Notice().empty()) Line(stderr, "nas-search: " + file.Notice());
+    if (!file.Notice().empty()) Line(stderr, ErrorText(file.Notice()));
 }
 
 int RunKnown(const SearchOptions& options, std::FILE* out) {
@@ -61,7 +61,7 @@ int RunForget(const SearchOptions& options) {
     TellNotice(file);
     if (!written) return 1;
     if (!found) {
-        Line(stderr, "nas-search: " + *options.forget + " is not among the remembered boxes");
+        Line(stderr, ErrorText(*options.forget + " is not among the remembered boxes"));
         return 2;
     }
     return 0;
@@ -90,9 +90,8 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
     if (const KnownBox* known = FindKnownBox(book, target)) {
         box = *known;
         if (box.mac.empty()) {
-            Line(stderr, "nas-search: " + target +
-                             " is remembered without a MAC address (it was not on a directly "
-                             "connected network), so it cannot be woken");
+            Line(stderr, ErrorText(target + " is remembered without a MAC address (it was not on a "
+                                            "directly connected network), so it cannot be woken"));
             return 2;
         }
     } else if (mac) {
@@ -101,9 +100,9 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
                                        [&](const KnownBox& b) { return b.mac == box.mac; });
         if (same != book.end()) box = *same;
     } else {
-        Line(stderr, "nas-search: " + target +
-                         " is neither a remembered box (see nas-search --known) nor a MAC "
-                         "address such as aa:bb:cc:dd:ee:ff");
+        Line(stderr,
+             ErrorText(target + " is neither a remembered box (see nas-search --known) nor a MAC "
+                                "address such as aa:bb:cc:dd:ee:ff"));
         return 2;
     }
 
@@ -116,7 +115,7 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
         return 1;
     }
     const WakeSent sent = SendWakePackets(*ParseMac(box.mac), interfaces);
-    for (const std::string& error : sent.errors) Line(stderr, "nas-search: cannot wake: " + error);
+    for (const std::string& error : sent.errors) Line(stderr, ErrorText("cannot wake: " + error));
     if (sent.addresses.empty()) return 1;
     const std::string via = interfaces.size() == 1 ? interfaces.front().name : "";
     if (options.json) {
@@ -124,8 +123,8 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
     } else {
         std::string where;
         for (const std::string& address : sent.addresses) where += " " + address;
-        Line(stderr, "nas-search: magic packet for " + box.mac + " sent to" + where +
-                         "; waiting for " + target + " to answer");
+        Line(stderr, ErrorText("magic packet for " + box.mac + " sent to" + where +
+                               "; waiting for " + target + " to answer"));
     }
 
     // Worker lines go to standard error as commentary; standard output keeps the wake's lines.
@@ -184,9 +183,9 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
         Line(out, TimeoutJson(target, options.wait));
         Line(out, DoneJson(0));
     }
-    Line(stderr, "nas-search: " + target + " did not answer within " + seconds +
-                     " s: check that wake-on-LAN is switched on in the box, and that the box is "
-                     "on this network (a magic packet does not cross a router)");
+    Line(stderr, ErrorText(target + " did not answer within " + seconds +
+                           " s: check that wake-on-LAN is switched on in the box, and that the "
+                           "box is on this network (a magic packet does not cross a router)"));
     return 1;
 }
 

@@ -49,9 +49,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct Refused {
     const char* name;
-    const char* text;
-    const char* error;  // the whole line, or its start for resolver errors
+    std::string text;
+    std::string error;      // the whole line, or its start for resolver errors
+    bool resolver = false;  // refused by the resolver, not when the text is read
 };
+
+std::string Quote(const std::string& text, const char* reason) {
+    return text + ": " + reason;
+}
+
+const char* const kNeitherOne = "not an address, a range such as 10.78.3.0/24 or a host name";
+const char* const kNotARange = "not a range such as 10.78.3.0/24";
+const std::string kLongDigits(100000, '1');
 
 class RefusedTargets : public ::testing::TestWithParam<Refused> {};
 
@@ -63,6 +72,14 @@ TEST_P(RefusedTargets, SayWhyQuotingTheText) {
     EXPECT_THAT(error, StartsWith(GetParam().error));
     EXPECT_EQ(error.find('\n'), std::string::npos);
     EXPECT_TRUE(addresses.empty());
+
+    const SearchTargetText read = ReadSearchTarget(GetParam().text);
+    if (GetParam().resolver) {
+        EXPECT_EQ(read.kind, SearchTargetText::Kind::HostName);
+    } else {
+        EXPECT_EQ(read.kind, SearchTargetText::Kind::Refused);
+        EXPECT_EQ(read.error, error);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,7 +100,70 @@ INSTANTIATE_TEST_SUITE_P(
                 "nas box: not an address, a range such as 10.78.3.0/24 or a host name"},
         Refused{"empty", "", ": an empty target"},
         Refused{"unknown_name", "no-such-box.invalid",
-                "no-such-box.invalid: the name does not resolve to an IPv4 address ("}),
+                "no-such-box.invalid: the name does not resolve to an IPv4 address (", true},
+        Refused{"two_slashes", "a//", Quote("a//", kNotARange)},
+        Refused{"two_slashes_prefix", "a//1", Quote("a//1", kNotARange)},
+        Refused{"name_slash", "a/", Quote("a/", kNotARange)},
+        Refused{"prefix_only", "/24", Quote("/24", kNotARange)},
+        Refused{"slash_as_prefix", "10.0.0.0//", Quote("10.0.0.0//", kNotARange)},
+        Refused{"blank_in_prefix", "10.0.0.0/ 24", Quote("10.0.0.0/ 24", kNotARange)},
+        Refused{"negative_prefix", "10.0.0.0/-1", Quote("10.0.0.0/-1", kNotARange)},
+        Refused{"signed_prefix", "10.0.0.0/+8", Quote("10.0.0.0/+8", kNotARange)},
+        Refused{"blanks_only", " \t ", " \t : an empty target"},
+        Refused{"very_long", kLongDigits, Quote(kLongDigits, "not an IPv4 address")},
+        Refused{"very_long_prefix", "10.0.0.0/" + kLongDigits,
+                Quote("10.0.0.0/" + kLongDigits, kNotARange)},
+        Refused{"nul_after_address", std::string("10.78.3.5\0x", 11),
+                Quote(std::string("10.78.3.5\0x", 11), kNeitherOne)},
+        Refused{"nul_before_prefix", std::string("10.78.3.0\0/24", 13),
+                Quote(std::string("10.78.3.0\0/24", 13), kNotARange)},
+        Refused{"nul_in_prefix", std::string("10.78.3.0/2\0", 12),
+                Quote(std::string("10.78.3.0/2\0", 12), kNotARange)},
+        Refused{"terminal_escape", "\x1b]0;owned\x07", Quote("\x1b]0;owned\x07", kNeitherOne)},
+        Refused{"del", "nas\x7f", Quote("nas\x7f", kNeitherOne)},
+        Refused{"name_of_300", std::string(300, 'a'),
+                Quote(std::string(300, 'a'), "a host name may be at most 253 characters")},
+        Refused{"label_of_64", std::string(64, 'a') + ".example",
+                Quote(std::string(64, 'a') + ".example",
+                      "each part of a host name may be at most 63 characters")},
+        Refused{"empty_label", "nas..example", Quote("nas..example", kNeitherOne)},
+        Refused{"leading_dot", ".nas", Quote(".nas", kNeitherOne)},
+        Refused{"dot_only", ".", Quote(".", "not an IPv4 address")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct Read {
+    const char* name;
+    std::string text;
+    SearchTargetText::Kind kind;
+    std::string hostName;  // HostName: the name left for the resolver
+};
+
+class ReadTargets : public ::testing::TestWithParam<Read> {};
+
+// Reading alone asks no resolver, so this needs no sealed network.
+TEST_P(ReadTargets, TellTheKindWithoutResolving) {
+    const SearchTargetText read = ReadSearchTarget(GetParam().text);
+    EXPECT_EQ(read.kind, GetParam().kind) << read.error;
+    EXPECT_EQ(read.hostName, GetParam().hostName);
+    EXPECT_EQ(read.error, "");
+}
+
+const std::string kLabel63(63, 'b');
+const std::string kName253 =
+    kLabel63 + "." + kLabel63 + "." + kLabel63 + "." + std::string(61, 'c');
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, ReadTargets,
+    ::testing::Values(
+        Read{"address", "10.78.3.5", SearchTargetText::Kind::Addresses, ""},
+        Read{"name", "nas.office.example", SearchTargetText::Kind::HostName, "nas.office.example"},
+        Read{"name_trimmed", " nas\t", SearchTargetText::Kind::HostName, "nas"},
+        Read{"final_dot", "nas.office.", SearchTargetText::Kind::HostName, "nas.office."},
+        Read{"label_of_63", kLabel63 + ".example", SearchTargetText::Kind::HostName,
+             kLabel63 + ".example"},
+        Read{"name_of_253", kName253, SearchTargetText::Kind::HostName, kName253},
+        Read{"name_of_253_final_dot", kName253 + ".", SearchTargetText::Kind::HostName,
+             kName253 + "."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct Total {
