@@ -50,6 +50,7 @@ constexpr EnglishText kEnglish[] = {
     {"Targets", "Addresses to search"},
     {"Target Problems", "Lines that were not taken"},
     {"Target Problem", "Line {line}: {error}"},
+    {"Target Resolving", "Line {line}: looking up {name}…"},
     {"Save", "Save"},
     {"Save Targets Help", "Keeps the list and searches again at once."},
     {"Cancel", "Cancel"},
@@ -62,6 +63,9 @@ constexpr EnglishText kEnglish[] = {
      "{box} did not wake up within 2 minutes. Check that wake-on-LAN is switched on in the box, "
      "and that the box is on this network: the wake-up call does not cross a router."},
     {"Wake Not Sent", "The wake-up call for {box} could not be sent: {error}"},
+    {"Wake Partly Sent",
+     "The wake-up call for {box} went out on {sent} of {tried} interfaces ({error}); searching "
+     "every 2 seconds until it answers."},
     {"Book Trouble", "The list of remembered boxes: {reason}"},
 };
 

@@ -36,13 +36,6 @@ namespace {
 constexpr int kSearchTicks = 11;
 constexpr int kTickMilliseconds = 1000;
 
-// Keeps the log line readable and free of control characters whatever the device sent.
-QString Printable(const QString& text) {
-    QString shown;
-    for (const QChar c : text) shown += c.isPrint() ? c : QChar(u'?');
-    return shown;
-}
-
 }  // namespace
 
 Controller::Controller(SearchSession& session, QObject* parent) : QObject(parent), session(session) {}
@@ -62,7 +55,6 @@ void Controller::setOutlets(const Outlets& outlets) {
 
 void Controller::setLaunchOptions(const LaunchOptions& launchOptions) {
     options = launchOptions;
-    targetList = SearchTargetList(options.probeAddresses);
 }
 
 void Controller::awakeFromNib() {
@@ -87,7 +79,7 @@ void Controller::awakeFromNib() {
         QStringLiteral("fileToOpen = %1").arg(path.isNull() ? QStringLiteral("(null)") : path));
 
     connect(&session, &SearchSession::networkAppeared, this, &Controller::networkAppeared);
-    session.start(targetList.addresses());
+    session.start();
     session.startSearchWindow();
 
     counter = 0;
@@ -181,7 +173,7 @@ void Controller::openSelectedDevice(const QString& scheme) {
     if (!url.isValid()) {
         ConsoleLog(QStringLiteral("not opening %1: the device's address \"%2\" is neither an "
                                   "IPv4 address nor a host name")
-                       .arg(scheme, Printable(ip)));
+                       .arg(scheme, ip));
         return;
     }
     if (QDesktopServices::openUrl(url)) return;
@@ -235,8 +227,8 @@ void Controller::windowDidAppear() {
     appeared = true;
     auto* copyActions = new CopyActions(ui.tableview, ui.array_controller, texts, this);
     new TableKeyboard(ui.tableview);
-    targetEditor = new OtherNetworks(ui.tableview->window(), copyActions->menu(), targetList,
-                                     session.devices(), texts, this);
+    targetEditor = new OtherNetworks(ui.tableview->window(), copyActions->menu(), session, texts,
+                                     this);
     connect(targetEditor, &OtherNetworks::searchAgain, this, &Controller::onRefreash);
     const bool searchEnded = hintLine != nullptr;
     ensureHintLine();

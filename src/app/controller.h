@@ -10,7 +10,6 @@
 
 #include "src/app/captiontexts.h"
 #include "src/app/launchoptions.h"
-#include "src/app/searchtargetlist.h"
 
 class DeviceTableModel;
 class FontNode;
@@ -120,7 +119,6 @@ private:
     QPointer<QMessageBox> openFailure;
     // Made after the first paint, like the window's other on-screen helpers.
     HintLine* hintLine = nullptr;
-    SearchTargetList targetList;
     OtherNetworks* targetEditor = nullptr;
     RememberedRows* rememberedRows = nullptr;
     // Whether the current search window's end has been looked into for hints.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "search/searchtargets.h"
+#include "src/store/printabletext.h"
 #include "src/app/languagefile.h"
 
 LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
@@ -54,12 +55,19 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
                      qPrintable(QCoreApplication::applicationName()));
         std::exit(1);
     }
-    std::vector<std::string> probes;
-    for (const QString& text : parser.values(probe)) probes.push_back(text.toStdString());
+    // Addresses and ranges are checked whole here, their total too; a host name is resolved
+    // later, off the window's thread, so that a resolver that does not answer never holds it up.
+    std::vector<std::string> literal;
+    for (const QString& text : parser.values(probe)) {
+        const SearchTargetText read = ReadSearchTarget(text.toStdString());
+        if (read.kind != SearchTargetText::Kind::HostName) literal.push_back(text.toStdString());
+        options.probeTargets << text;
+    }
+    std::vector<std::string> addresses;
     std::string error;
     std::string refused;
-    if (!ParseSearchTargets(probes, options.probeAddresses, error, refused)) {
-        std::fprintf(stderr, "nasfinder: --probe %s\n", error.c_str());
+    if (!ParseSearchTargets(literal, addresses, error, refused)) {
+        std::fprintf(stderr, "nasfinder: --probe %s\n", Printable(error).c_str());
         std::exit(2);
     }
     options.remember = !parser.isSet(noRemember);

@@ -16,8 +16,9 @@ struct LaunchOptions {
     // Shell patterns on interface names: which interfaces get a search worker of their own.
     QStringList interfaces;
     QStringList excludeInterfaces;
-    // --probe targets for this run, as the search library's parser resolved them.
-    std::vector<std::string> probeAddresses;
+    // --probe targets for this run, as given: each an address, a range or a host name (which
+    // the search target list resolves once the window is up).
+    QStringList probeTargets;
     // False with --no-remember: the book of known boxes is neither read nor written.
     bool remember = true;
 };
@@ -26,5 +27,6 @@ struct LaunchOptions {
 // --interface GLOB, --exclude-interface GLOB and --probe TARGET, and --no-remember from the
 // program's arguments. --help and --version print and exit, as do an unknown option and an
 // empty pattern (status 1) and a refused --probe target (status 2, one line quoting it, before
-// any socket opens); they need a QCoreApplication, not a display.
+// any socket opens; a host name is only read here, never resolved); they need a
+// QCoreApplication, not a display.
 LaunchOptions ParseLaunchOptions(const QStringList& arguments);

@@ -5,16 +5,15 @@
 #include <QWidget>
 
 #include "src/app/captiontexts.h"
-#include "src/app/devicesource.h"
+#include "src/app/searchsession.h"
 #include "src/app/searchtargetlist.h"
 #include "src/app/searchtargetsdialog.h"
 
-OtherNetworks::OtherNetworks(QWidget* window, QMenu* menu, SearchTargetList& targets,
-                             DeviceSource& devices, const CaptionTexts& texts, QObject* parent)
+OtherNetworks::OtherNetworks(QWidget* window, QMenu* menu, SearchSession& session,
+                             const CaptionTexts& texts, QObject* parent)
     : QObject(parent),
       window(window),
-      targets(targets),
-      devices(devices),
+      session(session),
       texts(texts),
       open(new QAction(window)) {
     open->setObjectName(QStringLiteral("otherNetworksAction"));
@@ -40,10 +39,9 @@ void OtherNetworks::showDialog() {
         editor->activateWindow();
         return;
     }
-    editor = new SearchTargetsDialog(targets.kept(), texts, window);
+    editor = new SearchTargetsDialog(session.targets(), texts, window);
     connect(editor, &SearchTargetsDialog::saved, this, [this](const QStringList& kept) {
-        targets.keep(kept);
-        devices.SetTargets(targets.addresses());
+        session.keepTargets(kept);
         emit searchAgain();
     });
     editor->open();

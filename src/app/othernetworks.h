@@ -4,23 +4,22 @@
 #include <QPointer>
 
 class CaptionTexts;
-class DeviceSource;
 class QAction;
 class QMenu;
 class QWidget;
-class SearchTargetList;
+class SearchSession;
 class SearchTargetsDialog;
 
 // "Other networks…": an item of the table's menu and a shortcut of the window (Ctrl+Shift+O)
-// that open the dialog over the kept search targets. A save keeps the targets, hands them with
-// those of the command line to the device source and asks for a search at once. Made once the
-// window is on screen; main thread.
+// that open the dialog over the kept search targets, with what became of each. A save keeps the
+// targets in the session and asks for a search at once. Made once the window is on screen; main
+// thread.
 class OtherNetworks : public QObject {
     Q_OBJECT
 public:
     // Everything given must outlive this; the action belongs to window.
-    OtherNetworks(QWidget* window, QMenu* menu, SearchTargetList& targets, DeviceSource& devices,
-                  const CaptionTexts& texts, QObject* parent = nullptr);
+    OtherNetworks(QWidget* window, QMenu* menu, SearchSession& session, const CaptionTexts& texts,
+                  QObject* parent = nullptr);
 
     QAction* action() const { return open; }
     // The dialog while it is open, else null.
@@ -36,8 +35,7 @@ private:
     void showDialog();
 
     QWidget* window;
-    SearchTargetList& targets;
-    DeviceSource& devices;
+    SearchSession& session;
     const CaptionTexts& texts;
     QAction* open;
     QPointer<SearchTargetsDialog> editor;

@@ -1,12 +1,12 @@
 #include "src/app/searchsession.h"
 
-#include <cstdio>
-
 #include "search/searchlib.h"
 #include "src/app/bookkeeper.h"
+#include "src/app/consolelog.h"
 #include "src/app/boxwatch.h"
 #include "src/app/devicesource.h"
 #include "src/app/networkfollower.h"
+#include "src/app/searchtargetlist.h"
 #include "src/app/waker.h"
 
 namespace {
@@ -26,11 +26,11 @@ SearchSession::SearchSession(DeviceSource& source, const LaunchOptions& options,
       bookKeeper(new BookKeeper(options.remember, this)),
       boxWaker(new Waker(
           source, [this](const std::string& name) { return choosesInterface(name); }, this)),
-      boxWatch(new BoxWatch(source, this)) {
+      boxWatch(new BoxWatch(source, this)),
+      targetList(new SearchTargetList(options.probeTargets, this)) {
     // The window says it in its hint line too; the tray has standard error alone.
-    connect(bookKeeper, &BookKeeper::notice, this, [](const QString& text) {
-        std::fprintf(stderr, "nasfinder: %s\n", text.toUtf8().constData());
-    });
+    connect(bookKeeper, &BookKeeper::notice, this,
+            [](const QString& text) { ConsoleLog(QStringLiteral("nasfinder: %1").arg(text)); });
 }
 
 SearchSession::~SearchSession() {
@@ -42,14 +42,25 @@ bool SearchSession::choosesInterface(const std::string& name) const {
                                   name);
 }
 
-void SearchSession::start(const std::vector<std::string>& targets) {
+void SearchSession::start() {
     if (running || stopped) return;
     running = true;
     connect(new NetworkFollower(source, this), &NetworkFollower::networkAppeared, this,
             &SearchSession::networkAppeared);
     source.SetReportHandler([watch = boxWatch](const deviceinfo& record) { watch->take(record); });
-    source.SetTargets(targets);
+    connect(targetList, &SearchTargetList::resolved, this, [this] {
+        if (stopped) return;
+        source.SetTargets(targetList->addresses());
+        source.SendSearch();
+    });
+    targetList->take();
+    source.SetTargets(targetList->addresses());
     source.InitSearch();
+}
+
+void SearchSession::keepTargets(const QStringList& kept) {
+    targetList->keep(kept);
+    source.SetTargets(targetList->addresses());
 }
 
 void SearchSession::startSearchWindow() {

@@ -11,12 +11,14 @@
 class BookKeeper;
 class BoxWatch;
 class DeviceSource;
+class SearchTargetList;
 class Waker;
 
 // The search as the window and the tray share it, one per process: the device source (the search
-// library and the device list), the watch over the boxes present, the book of known boxes, waking
-// and the interface choice of the launch options. It starts the search once, whoever asks first,
-// and stops it once at the end, recording what was found. Main thread.
+// library and the device list), the search targets, the watch over the boxes present, the book of
+// known boxes, waking and the interface choice of the launch options. It starts the search once,
+// whoever asks first, and stops it once at the end, recording what was found. A target name that
+// resolves later joins the search with a search of its own. Main thread.
 class SearchSession : public QObject {
     Q_OBJECT
 public:
@@ -30,12 +32,15 @@ public:
     BookKeeper& book() { return *bookKeeper; }
     Waker& waker() { return *boxWaker; }
     BoxWatch& watch() { return *boxWatch; }
+    SearchTargetList& targets() { return *targetList; }
+    // Keeps the targets in the user's settings and searches them from the next search on.
+    void keepTargets(const QStringList& kept);
     // Whether the interface of that name may be searched from and woken through (the launch
     // options' --interface and --exclude-interface).
     bool choosesInterface(const std::string& name) const;
 
-    // Starts the search library with the given targets, once; later calls do nothing.
-    void start(const std::vector<std::string>& targets);
+    // Starts the search library with the targets, once; later calls do nothing.
+    void start();
     bool started() const { return running; }
     // A new search window (what the hints read starts anew) with one search.
     void startSearchWindow();
@@ -52,6 +57,7 @@ private:
     BookKeeper* bookKeeper;
     Waker* boxWaker;
     BoxWatch* boxWatch;
+    SearchTargetList* targetList;
     bool running = false;
     bool stopped = false;
 };

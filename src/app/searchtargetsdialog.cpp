@@ -13,12 +13,14 @@
 
 #include "search/searchtargets.h"
 #include "src/app/captiontexts.h"
+#include "src/app/searchtargetlist.h"
 
-SearchTargetsDialog::SearchTargetsDialog(const QStringList& targets, const CaptionTexts& texts,
-                                         QWidget* parent)
+SearchTargetsDialog::SearchTargetsDialog(const SearchTargetList& targets,
+                                         const CaptionTexts& texts, QWidget* parent)
     : QDialog(parent),
+      list(targets),
       texts(texts),
-      edit(new QPlainTextEdit(targets.join(QLatin1Char('\n')), this)),
+      edit(new QPlainTextEdit(targets.kept().join(QLatin1Char('\n')), this)),
       problems(new QLabel(this)) {
     setObjectName(QStringLiteral("searchTargetsDialog"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -58,6 +60,27 @@ SearchTargetsDialog::SearchTargetsDialog(const QStringList& targets, const Capti
     layout->addLayout(lines);
     layout->addWidget(buttons);
     resize(640, 320);
+    showKeptStates();
+    connect(&list, &SearchTargetList::resolved, this, &SearchTargetsDialog::showKeptStates);
+}
+
+void SearchTargetsDialog::showKeptStates() {
+    // Once the user has changed the lines, Save speaks for them.
+    if (edit->document()->isModified()) return;
+    QStringList notes;
+    const QList<SearchTargetList::Line> lines = list.keptLines();
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].state == SearchTargetList::Line::State::Refused) {
+            notes << texts.text("Target Problem", {{QStringLiteral("line"), QString::number(i + 1)},
+                                                   {QStringLiteral("error"), lines[i].error}});
+        } else if (lines[i].state == SearchTargetList::Line::State::Resolving) {
+            notes << texts.text("Target Resolving",
+                                {{QStringLiteral("line"), QString::number(i + 1)},
+                                 {QStringLiteral("name"), lines[i].text.trimmed()}});
+        }
+    }
+    problems->setText(notes.join(QLatin1Char('\n')));
+    problems->setVisible(!notes.isEmpty());
 }
 
 QStringList SearchTargetsDialog::targets() const {
@@ -69,27 +92,30 @@ QStringList SearchTargetsDialog::targets() const {
 }
 
 void SearchTargetsDialog::save() {
-    // Each line on its own first, so that every refused line is named at once; then the total.
+    // Each line on its own first, so that every refused line is named at once; then the total
+    // of the addresses and ranges. A name is only read here: it resolves in the background.
     QStringList refused;
     int firstRefused = -1;
-    std::vector<std::string> kept;
+    std::vector<std::string> literal;
     const QStringList lines = edit->toPlainText().split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         if (lines[i].trimmed().isEmpty()) continue;
-        std::vector<std::string> addresses;
-        std::string error;
-        kept.push_back(lines[i].trimmed().toStdString());
-        if (ParseSearchTarget(kept.back(), addresses, error)) continue;
+        const std::string text = lines[i].trimmed().toStdString();
+        const SearchTargetText read = ReadSearchTarget(text);
+        if (read.kind == SearchTargetText::Kind::Addresses) literal.push_back(text);
+        if (read.kind != SearchTargetText::Kind::Refused) continue;
         if (firstRefused < 0) firstRefused = i;
         refused << texts.text("Target Problem", {{QStringLiteral("line"), QString::number(i + 1)},
                                                  {QStringLiteral("error"),
-                                                  QString::fromStdString(error)}});
+                                                  QString::fromStdString(read.error)}});
     }
     if (refused.isEmpty()) {
         std::vector<std::string> addresses;
         std::string error;
         std::string text;
-        if (!ParseSearchTargets(kept, addresses, error, text)) refused << QString::fromStdString(error);
+        if (!ParseSearchTargets(literal, addresses, error, text)) {
+            refused << QString::fromStdString(error);
+        }
     }
     if (!refused.isEmpty()) {
         problems->setText(refused.join(QLatin1Char('\n')));
