@@ -90,9 +90,9 @@ struct BrokenHelper {
     const char* failure;
 };
 
-class BrokenHelperTest : public testing::TestWithParam<BrokenHelper> {};
+class BrokenPortHelperTest : public testing::TestWithParam<BrokenHelper> {};
 
-TEST_P(BrokenHelperTest, GivesNoSocketAndNoErrorOfTheHelpers) {
+TEST_P(BrokenPortHelperTest, GivesNoSocketAndNoErrorOfTheHelpers) {
     const Folder folder;
     const std::string path = *GetParam().script == '\0'
                                  ? (folder.path / "missing").string()
@@ -108,7 +108,7 @@ TEST_P(BrokenHelperTest, GivesNoSocketAndNoErrorOfTheHelpers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Helpers, BrokenHelperTest,
+    Helpers, BrokenPortHelperTest,
     testing::Values(BrokenHelper{"missing", "", "it could not be run: No such file.*"},
                     BrokenHelper{"silent", "#!/bin/sh\nexit 3\n", ".*status 3 without an answer"},
                     BrokenHelper{"hung", "#!/bin/sh\nexec sleep 30\n", "no answer within 300 ms"}),
@@ -155,9 +155,9 @@ TEST(PortHelperPathFor, TakesTheHelperBesideElseInstalledElseTheInstalledPath) {
 }
 
 // What the helper refuses to run with: exit status 2 and one line on standard error.
-class RefusalTest : public testing::TestWithParam<const char*> {};
+class PortHelperRefusalTest : public testing::TestWithParam<const char*> {};
 
-TEST_P(RefusalTest, EndsWithOneLineOnStandardError) {
+TEST_P(PortHelperRefusalTest, EndsWithOneLineOnStandardError) {
     REQUIRE_SEALED_NETWORK();
     const Folder folder;
     const int inet = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -172,7 +172,7 @@ TEST_P(RefusalTest, EndsWithOneLineOnStandardError) {
     EXPECT_THAT(Read(folder.path / "err"), MatchesRegex("nasfinder-port-helper: [^\n]*\n"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, RefusalTest,
+INSTANTIATE_TEST_SUITE_P(Arguments, PortHelperRefusalTest,
                          testing::Values("", "0 1", "x", "3x", "-1", "99999999999", "999", "0",
                                          "INET"));
 
