@@ -40,7 +40,8 @@ void CSearchDeviceBroadcastThread::BindPort() {
     if (!error) return;
     const bool denied = error == boost::system::errc::permission_denied ||
                         error == boost::system::errc::operation_not_permitted;
-    if (!denied || nPort != kBroadcastPort) throw boost::system::system_error(error);
+    // Thrown as the throwing bind would, so that the log line reads as it always has.
+    if (!denied || nPort != kBroadcastPort) throw boost::system::system_error(error, "bind");
 
     const std::string helper = PortHelperPath();
     WriteSearchLog("SendThread %d : Bind Port Denied, Ask Port Helper %s  ", nPort, helper.c_str());
@@ -50,14 +51,14 @@ void CSearchDeviceBroadcastThread::BindPort() {
         // What the helper met binding the port (another program holding it) is the real error;
         // a helper that told nothing leaves the denial, which the hints explain.
         if (result.error != 0) error.assign(result.error, boost::system::system_category());
-        throw boost::system::system_error(error);
+        throw boost::system::system_error(error, "bind");
     }
     boost::system::error_code ignored;
     udpSocket.close(ignored);
     udpSocket.assign(udp::v4(), result.descriptor, error);
     if (error) {
         ::close(result.descriptor);
-        throw boost::system::system_error(error);
+        throw boost::system::system_error(error, "assign");
     }
     WriteSearchLog("SendThread %d : Port Helper Bound Port  ", nPort);
 }
