@@ -23,9 +23,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The helper's end of the socket pair: the descriptor it gets and the argument that names it.
+// The descriptor the helper gets its end of the socket pair on, which its argument names.
 constexpr int kHelperChannel = 3;
-constexpr char kHelperChannelArgument[] = "3";
 
 std::string ErrorText(int error) {
     return std::system_category().message(error);
@@ -50,8 +49,8 @@ int Spawn(const std::string& path, int end, pid_t& child) {
         ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
         ::posix_spawn_file_actions_adddup2(&actions, 1, 2) == 0 &&
         ::posix_spawn_file_actions_addclosefrom_np(&actions, kHelperChannel + 1) == 0;
-    char* const argv[] = {const_cast<char*>(path.c_str()),
-                          const_cast<char*>(kHelperChannelArgument), nullptr};
+    std::string channel = std::to_string(kHelperChannel);
+    char* const argv[] = {const_cast<char*>(path.c_str()), channel.data(), nullptr};
     char* const environment[] = {nullptr};
     const int error =
         arranged ? ::posix_spawn(&child, path.c_str(), &actions, nullptr, argv, environment)

@@ -8,8 +8,8 @@
 
 // Broadcast search worker: sends the 148-byte SearchRequest to 255.255.255.255:68 from its
 // socket on port 67 (bound by the port helper for a program without the privilege) and reports
-// the devices' 148-byte answers. An answer equal to the last
-// report is not reported again until ClearLastDevice.
+// the devices' 148-byte answers. An answer equal to the last report is not reported again until
+// ClearLastDevice.
 class CSearchDeviceBroadcastThread : public CSearchDeviceThread {
 public:
     SearchWorkerRole Role() const override { return SearchWorkerRole::Broadcast; }
