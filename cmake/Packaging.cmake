@@ -57,41 +57,40 @@ if(NASFINDER_BUILD_APP)
 endif()
 
 # The broadcast search listens on UDP port 67, which only root may bind unless the program holds
-# cap_net_bind_service. Installing as root gives it to both programs that search; otherwise the
-# install says what to run.
-install(CODE "set(NASFINDER_INSTALL_BINDIR \"${CMAKE_INSTALL_BINDIR}\")")
+# cap_net_bind_service. Only the port helper gets it: the programs that search, which load Qt
+# plugins the environment names and parse datagrams from the network, hold none. Installing as
+# root sets it; otherwise the install says what to run.
+install(CODE
+    "set(NASFINDER_INSTALL_HELPER \"${NASFINDER_PORT_HELPER_DIR}/${NASFINDER_PORT_HELPER}\")")
 install(CODE [=[
-    if(IS_ABSOLUTE "${NASFINDER_INSTALL_BINDIR}")
-        set(_nasfinder_bindir "$ENV{DESTDIR}${NASFINDER_INSTALL_BINDIR}")
+    if(IS_ABSOLUTE "${NASFINDER_INSTALL_HELPER}")
+        set(_nasfinder_path "$ENV{DESTDIR}${NASFINDER_INSTALL_HELPER}")
     else()
-        set(_nasfinder_bindir "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${NASFINDER_INSTALL_BINDIR}")
+        set(_nasfinder_path "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${NASFINDER_INSTALL_HELPER}")
     endif()
     execute_process(COMMAND id -u OUTPUT_VARIABLE _nasfinder_uid
                     OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
     find_program(_nasfinder_setcap setcap PATHS /usr/sbin /sbin)
-    foreach(_nasfinder_program nasfinder nas-search)
-        set(_nasfinder_path "${_nasfinder_bindir}/${_nasfinder_program}")
-        if(NOT EXISTS "${_nasfinder_path}")
-            message(STATUS "Port capability: ${_nasfinder_path} is not installed, skipped")
-        elseif(NOT _nasfinder_uid STREQUAL "0")
-            message(STATUS "Port capability: not installing as root; to let ${_nasfinder_program} "
-                           "search by broadcast, run: "
-                           "sudo setcap cap_net_bind_service=+ep ${_nasfinder_path}")
-        elseif(NOT _nasfinder_setcap)
-            message(STATUS "Port capability: setcap not found (Debian package libcap2-bin); "
-                           "${_nasfinder_program} can search by broadcast only as root")
+    if(NOT EXISTS "${_nasfinder_path}")
+        message(STATUS "Port capability: ${_nasfinder_path} is not installed, skipped")
+    elseif(NOT _nasfinder_uid STREQUAL "0")
+        message(STATUS "Port capability: not installing as root; to let nasfinder and nas-search "
+                       "search by broadcast, run: "
+                       "sudo setcap cap_net_bind_service=+ep ${_nasfinder_path}")
+    elseif(NOT _nasfinder_setcap)
+        message(STATUS "Port capability: setcap not found (Debian package libcap2-bin); "
+                       "nasfinder and nas-search can search by broadcast only as root")
+    else()
+        execute_process(
+            COMMAND ${_nasfinder_setcap} cap_net_bind_service=+ep "${_nasfinder_path}"
+            RESULT_VARIABLE _nasfinder_result ERROR_VARIABLE _nasfinder_error)
+        if(_nasfinder_result EQUAL 0)
+            message(STATUS "Port capability: cap_net_bind_service set on ${_nasfinder_path}")
         else()
-            execute_process(
-                COMMAND ${_nasfinder_setcap} cap_net_bind_service=+ep "${_nasfinder_path}"
-                RESULT_VARIABLE _nasfinder_result ERROR_VARIABLE _nasfinder_error)
-            if(_nasfinder_result EQUAL 0)
-                message(STATUS "Port capability: cap_net_bind_service set on ${_nasfinder_path}")
-            else()
-                message(STATUS "Port capability: setcap failed on ${_nasfinder_path}: "
-                               "${_nasfinder_error}")
-            endif()
+            message(STATUS "Port capability: setcap failed on ${_nasfinder_path}: "
+                           "${_nasfinder_error}")
         endif()
-    endforeach()
+    endif()
 ]=])
 
 set(CPACK_PACKAGE_NAME nasfinder)
@@ -121,17 +120,18 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 
 # Capabilities do not survive in the package's archive, so the maintainer script sets them.
 set(_nasfinder_postinst ${PROJECT_BINARY_DIR}/debian/postinst)
+set(_nasfinder_helper
+    ${CPACK_PACKAGING_INSTALL_PREFIX}/${NASFINDER_PORT_HELPER_DIR}/${NASFINDER_PORT_HELPER})
 file(WRITE ${_nasfinder_postinst} "#!/bin/sh
-# Lets nasfinder and nas-search bind UDP port 67 for the broadcast search without root.
+# Lets the port helper bind UDP port 67 for the broadcast search of nasfinder and nas-search,
+# which run it; nothing else of the package gets a capability.
 set -e
 if [ \"$1\" = configure ]; then
-    for program in ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/nasfinder \\
-                   ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/nas-search; do
-        if [ -x \"$program\" ]; then
-            setcap cap_net_bind_service=+ep \"$program\" ||
-                echo \"nasfinder: could not give $program the port capability\" >&2
-        fi
-    done
+    helper=${_nasfinder_helper}
+    if [ -x \"$helper\" ]; then
+        setcap cap_net_bind_service=+ep \"$helper\" ||
+            echo \"nasfinder: could not give $helper the port capability\" >&2
+    fi
 fi
 exit 0
 ")

@@ -13,6 +13,13 @@ constexpr unsigned short kSsdpPort = 1900;
 constexpr unsigned short kBroadcastPort = 67;
 constexpr unsigned short kBroadcastRequestPort = 68;
 
+// The port helper (nasfinder-port-helper) binds kBroadcastPort for a program that may not, and
+// answers on the Unix socket that program gave it with one message of this record: the errno of
+// the step that failed, or 0 with the bound socket attached (SCM_RIGHTS).
+struct PortHelperAnswer {
+    std::int32_t error;
+};
+
 // Per-interface SSDP workers get 1530, 1550, ...: each worker may move up to 20 ports on.
 constexpr int kFirstInterfacePort = 1530;
 constexpr int kInterfacePortStep = 20;

@@ -1,13 +1,13 @@
 #include "search/searchhints.h"
 
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
 
+#include "search/details/porthelper.h"
 #include "search/details/searchfacts.h"
 #include "search/details/searchthreadregistry.h"
 #include "search/protocol.h"
@@ -283,7 +283,7 @@ std::vector<SearchHint> SearchHints(const SearchFacts& facts) {
                 MakeHint("broadcast-port-denied", "",
                          {Number("port", worker.firstPort), Text("error", worker.setupErrorText),
                           Text("command", "sudo setcap cap_net_bind_service=+ep " +
-                                              ShellQuotedProgramPath(facts.executablePath))}));
+                                              ShellQuotedProgramPath(facts.portHelperPath))}));
         }
         if (const int port = HeldPort(worker)) hints.push_back(PortInUse(port, facts.portHolders));
     }
@@ -358,9 +358,7 @@ SearchFacts GatherSearchFacts(std::size_t devicesFound) {
     facts.targets = GetSearchTargetHealth();
     std::string ignored;
     ListLocalAddresses(facts.interfaces, ignored);
-    char path[4096] = {};
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    facts.executablePath = length > 0 ? std::string(path, static_cast<std::size_t>(length)) : "";
+    facts.portHelperPath = PortHelperPath();
     for (const SearchWorkerHealth& worker : facts.workers) {
         if (const int port = HeldPort(worker)) facts.portHolders.push_back(FindPortHolder(port));
     }

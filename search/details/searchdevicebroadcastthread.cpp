@@ -1,12 +1,17 @@
 #include "search/details/searchdevicebroadcastthread.h"
 
+#include <unistd.h>
+
 #include <cstring>
 #include <exception>
+#include <string>
 
 #include <boost/asio/socket_base.hpp>
+#include <boost/system/system_error.hpp>
 
 #include "log/searchlog.h"
 #include "search/details/broadcastparser.h"
+#include "search/details/porthelper.h"
 #include "search/details/probetargets.h"
 #include "search/details/receivebuffer.h"
 #include "search/protocol.h"
@@ -18,15 +23,44 @@ void CSearchDeviceBroadcastThread::CreateWorkThread() {
     WriteSearchLog("SendThread %d : Create Search Device Work Thread ", nPort);
     try {
         udpSocket.open(udp::v4());
+        BindPort();
         udpSocket.set_option(asio::socket_base::broadcast(true));
-        udpSocket.bind(
-            udp::endpoint(asio::ip::address_v4::any(), static_cast<unsigned short>(nPort)));
         // A whole LAN answering one search at once would overflow the default buffer.
         EnlargeReceiveBuffer(udpSocket);
         StartWorkThread();
     } catch (const std::exception& e) {
         FailCreateWorkThread(e);
     }
+}
+
+void CSearchDeviceBroadcastThread::BindPort() {
+    boost::system::error_code error;
+    udpSocket.bind(udp::endpoint(asio::ip::address_v4::any(), static_cast<unsigned short>(nPort)),
+                   error);
+    if (!error) return;
+    const bool denied = error == boost::system::errc::permission_denied ||
+                        error == boost::system::errc::operation_not_permitted;
+    // Thrown as the throwing bind would, so that the log line reads as it always has.
+    if (!denied || nPort != kBroadcastPort) throw boost::system::system_error(error, "bind");
+
+    const std::string helper = PortHelperPath();
+    WriteSearchLog("SendThread %d : Bind Port Denied, Ask Port Helper %s  ", nPort, helper.c_str());
+    const PortHelperResult result = RunPortHelper(helper);
+    if (result.descriptor < 0) {
+        WriteSearchLog("SendThread %d : Port Helper Fail : %s  ", nPort, result.failure.c_str());
+        // What the helper met binding the port (another program holding it) is the real error;
+        // a helper that told nothing leaves the denial, which the hints explain.
+        if (result.error != 0) error.assign(result.error, boost::system::system_category());
+        throw boost::system::system_error(error, "bind");
+    }
+    boost::system::error_code ignored;
+    udpSocket.close(ignored);
+    udpSocket.assign(udp::v4(), result.descriptor, error);
+    if (error) {
+        ::close(result.descriptor);
+        throw boost::system::system_error(error, "assign");
+    }
+    WriteSearchLog("SendThread %d : Port Helper Bound Port  ", nPort);
 }
 
 int CSearchDeviceBroadcastThread::SendSearchCommand(const SearchRequest* request) {

@@ -16,8 +16,8 @@ struct SearchFacts {
     std::vector<SearchWorkerHealth> workers;
     std::vector<LocalInterfaceAddress> interfaces;
     std::size_t devicesFound = 0;
-    // This program's path, for the command that lets it use the broadcast port.
-    std::string executablePath;
+    // The port helper this program runs, for the command that lets it bind the broadcast port.
+    std::string portHelperPath;
     // Holders of the ports that workers could not have.
     std::vector<PortHolder> portHolders;
     // The probed targets beyond this network, with their counters.
@@ -29,9 +29,9 @@ struct SearchFacts {
 std::vector<SearchHint> SearchHints(const SearchFacts& facts);
 
 // The facts of the running library now: its workers, the interfaces, the holders of the ports
-// it could not have, this program's path; devicesFound is the application's to tell.
+// it could not have, this program's port helper; devicesFound is the application's to tell.
 SearchFacts GatherSearchFacts(std::size_t devicesFound);
 
-// This program's path as a command line takes it: quoted for the shell, without the
-// " (deleted)" that /proc/self/exe shows once the file was replaced (a package upgrade).
+// A program's path as a command line takes it: quoted for the shell, without the " (deleted)"
+// that /proc/self/exe shows once the file was replaced (a package upgrade).
 std::string ShellQuotedProgramPath(std::string path);

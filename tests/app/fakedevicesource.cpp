@@ -78,6 +78,6 @@ SearchFacts FakeDeviceSource::HealthySearch() {
     }
     facts.workers[2].address = "192.168.1.2";
     facts.workers[2].interfaceName = "eth0";
-    facts.executablePath = "/usr/bin/nasfinder";
+    facts.portHelperPath = "/usr/libexec/nasfinder/nasfinder-port-helper";
     return facts;
 }

@@ -175,7 +175,8 @@ void HintLineTest::detailsTellEveryHintAndWorkerAndCopyThem() {
     QTRY_VERIFY(details->isVisible());
     QVERIFY(!details->isModal());
     const QString text = details->findChild<QPlainTextEdit*>("hintDetailsText")->toPlainText();
-    QVERIFY(text.contains("sudo setcap cap_net_bind_service=+ep '/usr/bin/nasfinder'"));
+    QVERIFY(text.contains(
+        "sudo setcap cap_net_bind_service=+ep '/usr/libexec/nasfinder/nasfinder-port-helper'"));
     QVERIFY(text.contains("mediad (process 4242) holds UDP port 1900"));
     QVERIFY(text.contains("broadcast, port 67: failed (Permission denied)"));
     QVERIFY(text.contains("interface eth0 (192.168.1.2), port 1530: listening; 1 sent"));

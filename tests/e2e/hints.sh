@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Why a search finds nothing, one situation per run, each in a lab of its own:
 #   healthy          a box answers: no hint at all
-#   unprivileged     nas-search as nobody: broadcast-port-denied, the box still found by SSDP
+#   unprivileged     nas-search as nobody, its port helper without the capability:
+#                    broadcast-port-denied naming the helper, the box still found by SSDP
 #   port_in_use      socat holds 1900: port-in-use naming it, the box still found
 #   answers_blocked  a firewall drops unicast UDP, the box announces: answers-blocked
 #   loopback_only    no network but loopback: no-ipv4-interface and nothing else
@@ -39,18 +40,19 @@ healthy)
     ;;
 unprivileged)
     command -v setpriv >/dev/null || { echo "FAIL: setpriv is missing (util-linux)"; exit 1; }
-    # A copy that nobody may run, wherever the build lies.
+    # A copy that nobody may run, wherever the build lies, with the build's helper beside it.
     chmod 755 "$work"
     install -m 755 "$search" "$work/nas-search"
+    install -m 755 "$(dirname "$search")/nasfinder-port-helper" "$work/nasfinder-port-helper"
     run_search setpriv --reuid=nobody --regid=nogroup --clear-groups "$work/nas-search"
     check "the broadcast worker failed for lack of privilege" equals \
         "$(jq -r 'select(.event == "worker" and .role == "broadcast") | .state + " " + .error' \
             "$work/out.json")" "failed Permission denied"
     check "the only hint is broadcast-port-denied" equals "$(hint_codes "$work/out.json")" \
         "broadcast-port-denied"
-    check "the hint gives the command for this program" equals \
+    check "the hint gives the command for the helper beside it" equals \
         "$(hint_field "$work/out.json" broadcast-port-denied command)" \
-        "sudo setcap cap_net_bind_service=+ep '$work/nas-search'"
+        "sudo setcap cap_net_bind_service=+ep '$work/nasfinder-port-helper'"
     check "the box is still found by SSDP" equals "$(device_ids "$work/out.json")" "box-a"
     ;;
 port_in_use)

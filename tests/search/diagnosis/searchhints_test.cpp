@@ -50,7 +50,7 @@ SearchFacts Searched(unsigned answers, unsigned announcements, std::size_t devic
     facts.workers[2].answersReceived = answers;
     facts.workers[1].announcementsHeard = announcements;
     facts.devicesFound = devices;
-    facts.executablePath = "/usr/bin/nasfinder";
+    facts.portHelperPath = "/usr/libexec/nasfinder/nasfinder-port-helper";
     return facts;
 }
 
@@ -217,7 +217,7 @@ TEST(SearchHints, TellWhatToDoWithTheFactsTheyRestOn) {
     const std::vector<SearchHint> hints = SearchHints(held);
     ASSERT_EQ(hints.size(), 2u);
     EXPECT_THAT(hints[0].text, HasSubstr("run once: sudo setcap cap_net_bind_service=+ep "
-                                         "'/usr/bin/nasfinder'"));
+                                         "'/usr/libexec/nasfinder/nasfinder-port-helper'"));
     EXPECT_EQ(hints[1].summary, "Port 1900 is in use");
     EXPECT_THAT(hints[1].text, HasSubstr("mediad (process 4242) holds UDP port 1900"));
     EXPECT_EQ(hints[1].Fact("pid"), "4242");
