@@ -67,6 +67,22 @@ constexpr EnglishText kEnglish[] = {
      "The wake-up call for {box} went out on {sent} of {tried} interfaces ({error}); searching "
      "every 2 seconds until it answers."},
     {"Book Trouble", "The list of remembered boxes: {reason}"},
+    {"Tray Tooltip", "nasfinder: {online} online, {asleep} asleep"},
+    {"Tray Asleep", "{box}, asleep"},
+    {"Search Now", "&Search now"},
+    {"Show Window", "Show &window"},
+    {"Preferences", "&Preferences…"},
+    {"Quit", "&Quit"},
+    {"Wake With Computer", "Wake with this &computer"},
+    {"Box New", "New storage box: {box}"},
+    {"Box Back", "{box} is back online"},
+    {"Box Gone", "{box} went away"},
+    {"Box Body", "Address {ip}, product {product}"},
+    {"Preferences Title", "Preferences"},
+    {"Keep In Tray", "&Keep running in the tray when the window is closed"},
+    {"Start At Login", "&Start when I log in"},
+    {"Notify Boxes", "&Notify me when boxes come and go"},
+    {"Autostart Failed", "Starting at login could not be changed: {error}"},
 };
 
 QString English(const char* key) {
