@@ -13,6 +13,8 @@
 
 #include <vector>
 
+#include "src/app/bookkeeper.h"
+#include "src/app/boxwatch.h"
 #include "src/app/captionfont.h"
 #include "src/app/consolelog.h"
 #include "src/app/copyactions.h"
@@ -25,6 +27,7 @@
 #include "src/app/openfailuremessage.h"
 #include "src/app/othernetworks.h"
 #include "src/app/parseoperation.h"
+#include "src/app/preferencesaction.h"
 #include "src/app/rememberedrows.h"
 #include "src/app/searchsession.h"
 #include "src/app/tablekeyboard.h"
@@ -79,15 +82,24 @@ void Controller::awakeFromNib() {
         QStringLiteral("fileToOpen = %1").arg(path.isNull() ? QStringLiteral("(null)") : path));
 
     connect(&session, &SearchSession::networkAppeared, this, &Controller::networkAppeared);
+    connect(&session.watch(), &BoxWatch::changed, this, &Controller::followWatch);
+    connect(&session.book(), &BookKeeper::bookChanged, this, &Controller::followWatch);
+    mytimer = new QTimer(this);
+    mytimer->setInterval(kTickMilliseconds);
+    connect(mytimer, &QTimer::timeout, this, &Controller::getDeviceList);
+    if (session.watch().watching()) {
+        // Shown from the tray: the boxes the watch follows, and no countdown.
+        counter = kSearchTicks;
+        searchLookedInto = true;
+        setButtonsEnabled(true);
+        followWatch();
+        return;
+    }
     session.start();
     session.startSearchWindow();
 
     counter = 0;
     setButtonsEnabled(false);
-
-    mytimer = new QTimer(this);
-    mytimer->setInterval(kTickMilliseconds);
-    connect(mytimer, &QTimer::timeout, this, &Controller::getDeviceList);
     mytimer->start();
     count = 0;
 }
@@ -119,12 +131,24 @@ void Controller::getDeviceList() {
     // Rebuilt only when the number of devices changed, not when an entry's contents did.
     if (count == static_cast<int>(vListDevice.size())) return;
 
+    showDevices(vListDevice);
+}
+
+void Controller::showDevices(const std::vector<deviceinfo>& list) {
     device.clear();
-    for (const deviceinfo& record : vListDevice) {
+    for (const deviceinfo& record : list) {
         device << DataPair(record.host, record.ip, record.product).row();
     }
     ui.array_controller->setRows(device);
-    count = static_cast<int>(vListDevice.size());
+    count = static_cast<int>(list.size());
+}
+
+void Controller::followWatch() {
+    if (!session.watch().watching() || counter < kSearchTicks) return;
+    std::vector<deviceinfo> list;
+    session.devices().CopyDeviceList(list);
+    showDevices(list);
+    if (rememberedRows) rememberedRows->relist();
 }
 
 void Controller::onRefreash() {
@@ -215,6 +239,7 @@ void Controller::ReflashLanguage() {
     applyAccessibleTexts();
     if (hintLine) hintLine->retranslate();
     if (targetEditor) targetEditor->retranslate();
+    if (preferencesAction) preferencesAction->retranslate();
 }
 
 void Controller::tableViewSortDescriptorsDidChange() {
@@ -230,12 +255,18 @@ void Controller::windowDidAppear() {
     targetEditor = new OtherNetworks(ui.tableview->window(), copyActions->menu(), session, texts,
                                      this);
     connect(targetEditor, &OtherNetworks::searchAgain, this, &Controller::onRefreash);
+    preferencesAction =
+        new PreferencesAction(ui.tableview->window(), copyActions->menu(), texts, this);
+    connect(preferencesAction, &PreferencesAction::triggered, this,
+            &Controller::preferencesRequested);
     const bool searchEnded = hintLine != nullptr;
     ensureHintLine();
     rememberedRows = new RememberedRows(session, ui.array_controller, *hintLine, texts, this);
     auto* wake = new WakeAction(ui.tableview, copyActions->menu(), *rememberedRows,
                                 session.waker(), *hintLine, texts, this);
     connect(ui.refreshbutton, &QPushButton::clicked, wake, &WakeAction::stop);
+    // Shown from the tray: the remembered boxes below the boxes the watch follows.
+    followWatch();
     applyAccessibleTexts();
     // Once the search window has ended, the line already tells everything.
     if (!searchEnded) hintLine->checkAtOpen();

@@ -7,6 +7,9 @@
 #include <QVariantMap>
 
 #include <cstddef>
+#include <vector>
+
+#include "search/deviceinfo.h"
 
 #include "src/app/captiontexts.h"
 #include "src/app/launchoptions.h"
@@ -17,6 +20,7 @@ class HintLine;
 class NetworkFollower;
 class OtherNetworks;
 class ParseOperation;
+class PreferencesAction;
 class RememberedRows;
 class SearchSession;
 class QAbstractButton;
@@ -30,8 +34,10 @@ class QTimer;
 // Drives the main window: starts the search session and the language parse, counts the 11-second
 // search window down once a second while copying the device list into the table (again when a
 // network appears after it), and opens the selected device, saying so when the desktop has no
-// program for it. Between search windows its timer stands still. It wires the window's parts,
-// each a class of its own. Everything here runs on the main thread.
+// program for it. Between search windows its timer stands still; while the session watches the
+// boxes (the tray), the table follows them between windows instead, and a window shown from the
+// tray starts with what the watch knows. It wires the window's parts, each a class of its own.
+// Everything here runs on the main thread.
 class Controller : public QObject {
     Q_OBJECT
 public:
@@ -92,6 +98,10 @@ public slots:
     // runs again, as Refresh does, without emptying the list.
     void networkAppeared();
 
+signals:
+    // Preferences… from the table's menu or Ctrl+,.
+    void preferencesRequested();
+
 private:
     // The caption entry for key, or null while the parse has not completed or lacks the key.
     const FontNode* caption(const QString& key) const;
@@ -108,6 +118,11 @@ private:
     void openSelectedDevice(const QString& scheme);
     // The table's rows of boxes the search found, the remembered ones left out.
     std::size_t foundRows() const;
+    // The device list in the table, with the remembered boxes below it.
+    void showDevices(const std::vector<deviceinfo>& list);
+    // The watch or the book changed: between search windows, while the session watches, the
+    // table shows it.
+    void followWatch();
 
     SearchSession& session;
     Outlets ui;
@@ -121,6 +136,7 @@ private:
     HintLine* hintLine = nullptr;
     OtherNetworks* targetEditor = nullptr;
     RememberedRows* rememberedRows = nullptr;
+    PreferencesAction* preferencesAction = nullptr;
     // Whether the current search window's end has been looked into for hints.
     bool searchLookedInto = false;
     QTimer* mytimer = nullptr;

@@ -41,7 +41,7 @@ RememberedRows::RememberedRows(SearchSession& session, DeviceTableModel* rows, H
     : QObject(parent), session(session), rows(rows), hintLine(hintLine), texts(texts) {
     BookKeeper& book = session.book();
     connect(&book, &BookKeeper::bookChanged, this, [this] {
-        if (listing) list();
+        if (listing) relist();
     });
     connect(&book, &BookKeeper::notice, this, [this](const QString& reason) {
         this->hintLine.tell(this->texts.text("Book Trouble", {{QStringLiteral("reason"), reason}}));
@@ -65,7 +65,7 @@ void RememberedRows::searchStarted() {
     listing = false;
 }
 
-void RememberedRows::list() {
+void RememberedRows::relist() {
     listing = false;
     std::vector<deviceinfo> found;
     session.devices().CopyDeviceList(found);

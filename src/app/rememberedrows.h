@@ -29,6 +29,8 @@ public:
     void searchEnded();
     // A new search window began: rows still to come from the last one are not added.
     void searchStarted();
+    // Lists the book's boxes that are not in the device list, below the boxes found, now.
+    void relist();
 
     // The remembered box shown at row; none for a box found by the search.
     std::optional<KnownBox> boxAt(int row) const;
@@ -38,9 +40,6 @@ public:
     void turnFound(const KnownBox& box, const deviceinfo& answered);
 
 private:
-    // Lists the book's boxes that the search did not find, below the boxes found.
-    void list();
-
     SearchSession& session;
     DeviceTableModel* rows;
     HintLine& hintLine;

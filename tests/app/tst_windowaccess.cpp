@@ -94,13 +94,14 @@ void WindowAccessTest::copyingFromTheMenuAndWithCtrlC() {
         auto* menu = fixture.table().findChild<QMenu*>("deviceMenu");
         QVERIFY(menu && menu->isVisible());
         QStringList names;
-        // A found box's menu shows the copy actions and the other networks; a remembered box's
-        // adds more.
+        // A found box's menu shows the copy actions, the other networks and the preferences; a
+        // remembered box's adds more.
         for (const QAction* action : menu->actions()) {
             if (action->isVisible()) names << action->objectName();
         }
         QCOMPARE(names, (QStringList{"copyIpAction", "copyWebAddressAction",
-                                     "copyShareAddressAction", "", "otherNetworksAction"}));
+                                     "copyShareAddressAction", "", "otherNetworksAction",
+                                     "preferencesAction"}));
         QAction* action = menu->actions().at(names.indexOf(how));
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
     }
