@@ -8,7 +8,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <memory>
@@ -44,7 +43,8 @@ private slots:
     void onlyLogindsWakingGivesResumed();
 
 private:
-    void startFake(const QStringList& arguments, const char* busVariable,
+    // Starts busfake on the private bus, as the bus that variable names; true once it is ready.
+    bool startFake(const QStringList& arguments, const QString& busVariable,
                    const QString& capabilities = {});
     QList<QJsonObject> recorded(int count) const;
     QString recordPath() const { return dir.filePath("record"); }
@@ -84,17 +84,19 @@ void DesktopBusesTest::cleanup() {
     bus.reset();
 }
 
-void DesktopBusesTest::startFake(const QStringList& arguments, const char* busVariable,
+bool DesktopBusesTest::startFake(const QStringList& arguments, const QString& busVariable,
                                  const QString& capabilities) {
     fake = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(busVariable, bus->address());
+    for (const char* variable : {"DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS"}) {
+        environment.insert(variable,
+                           variable == busVariable ? bus->address() : PrivateBus::Nowhere());
+    }
     if (!capabilities.isEmpty()) environment.insert("BUSFAKE_CAPABILITIES", capabilities);
     fake->setProcessEnvironment(environment);
     fake->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     fake->start(NASFINDER_BUSFAKE, arguments);
-    QVERIFY(fake->waitForReadyRead(10000));
-    QCOMPARE(fake->readLine(), QByteArray("ready\n"));
+    return fake->waitForReadyRead(10000) && fake->readLine() == "ready\n";
 }
 
 QList<QJsonObject> DesktopBusesTest::recorded(int count) const {
@@ -129,7 +131,7 @@ void DesktopBusesTest::notifyFollowsTheServersCapabilities() {
     QFETCH(QString, capabilities);
     QFETCH(QString, body);
     QFETCH(QStringList, actions);
-    startFake({"notifications", recordPath()}, "DBUS_SESSION_BUS_ADDRESS", capabilities);
+    QVERIFY(startFake({"notifications", recordPath()}, "DBUS_SESSION_BUS_ADDRESS", capabilities));
     Notifier notifier(bus->connect("notifier"));
     QVERIFY(QSignalSpy(&notifier, &Notifier::availabilityKnown).wait(5000));
     QVERIFY(notifier.available());
@@ -146,7 +148,7 @@ void DesktopBusesTest::notifyFollowsTheServersCapabilities() {
 }
 
 void DesktopBusesTest::anActionComesBackWithItsContextOnce() {
-    startFake({"notifications", recordPath()}, "DBUS_SESSION_BUS_ADDRESS");
+    QVERIFY(startFake({"notifications", recordPath()}, "DBUS_SESSION_BUS_ADDRESS"));
     Notifier notifier(bus->connect("notifier"));
     QVERIFY(QSignalSpy(&notifier, &Notifier::availabilityKnown).wait(5000));
     QSignalSpy invoked(&notifier, &Notifier::actionInvoked);
@@ -173,7 +175,7 @@ void DesktopBusesTest::hostileTextStaysText_data() {
 
 void DesktopBusesTest::hostileTextStaysText() {
     QFETCH(QString, text);
-    startFake({"notifications", recordPath()}, "DBUS_SESSION_BUS_ADDRESS");
+    QVERIFY(startFake({"notifications", recordPath()}, "DBUS_SESSION_BUS_ADDRESS"));
     Notifier notifier(bus->connect("notifier"));
     QVERIFY(QSignalSpy(&notifier, &Notifier::availabilityKnown).wait(5000));
     notifier.notify(text, text, {{"login", text}});
@@ -183,11 +185,9 @@ void DesktopBusesTest::hostileTextStaysText() {
         QVERIFY2(nasfinder::test::TerminalSafe(shown[0][field].toString().toStdString()), field);
     }
     QVERIFY(nasfinder::test::TerminalSafe(shown[0]["actions"][1].toString().toStdString()));
-    // The markup a server reads in the body is none: every & < > is written out.
-    QString unescaped = shown[0]["body"].toString();
-    QVERIFY(!unescaped.contains('<') && !unescaped.contains('>'));
-    unescaped.replace("&lt;", "<").replace("&gt;", ">").replace("&amp;", "&");
-    QCOMPARE(unescaped.size(), text.size());
+    // The body holds no markup of its own: every < and > is written out.
+    QVERIFY(!shown[0]["body"].toString().contains('<') &&
+            !shown[0]["body"].toString().contains('>'));
 }
 
 void DesktopBusesTest::withoutAServerNotifyNeitherBlocksNorRepeatsItself_data() {
@@ -258,23 +258,15 @@ void DesktopBusesTest::theObjectOffersShowAndSearchNowOnly() {
     QCOMPARE(CallServing(caller, "SearchNow").type(), QDBusMessage::ReplyMessage);
     QCOMPARE(searched.size(), 1);
     QCOMPARE(shown.size(), 0);
-    QCOMPARE(CallServing(caller, "deleteLater").type(), QDBusMessage::ErrorMessage);
 
-    const QDBusMessage introspected =
-        CallServing(caller, "Introspect", "org.freedesktop.DBus.Introspectable");
-    QXmlStreamReader xml(introspected.arguments().value(0).toString());
-    QString interface;
-    QStringList offered;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
-        const QString name = xml.attributes().value("name").toString();
-        if (xml.name() == QLatin1String("interface")) interface = name;
-        if (interface == "io.github.nasfinder" && xml.name() != QLatin1String("interface") &&
-            xml.name() != QLatin1String("arg")) {
-            offered << xml.name().toString() + ' ' + name;
-        }
-    }
-    QCOMPARE(offered, (QStringList{"method Show", "method SearchNow"}));
+    const QString xml = CallServing(caller, "Introspect", "org.freedesktop.DBus.Introspectable")
+                            .arguments()
+                            .value(0)
+                            .toString();
+    const QString ours =
+        xml.section("<interface name=\"io.github.nasfinder\">", 1).section("</interface>", 0, 0);
+    QCOMPARE(ours.simplified(),
+             "<method name=\"Show\"> </method> <method name=\"SearchNow\"> </method>");
 }
 
 void DesktopBusesTest::noBusGivesNoBusAndNoWatching() {
@@ -303,7 +295,7 @@ void DesktopBusesTest::onlyLogindsWakingGivesResumed() {
     QFETCH(QByteArray, line);
     QFETCH(bool, forged);
     QFETCH(int, resumed);
-    startFake({"login1"}, "DBUS_SYSTEM_BUS_ADDRESS");
+    QVERIFY(startFake({"login1"}, "DBUS_SYSTEM_BUS_ADDRESS"));
     SleepWatcher watcher(bus->connect("system"));
     QVERIFY(watcher.watching());
     QSignalSpy spy(&watcher, &SleepWatcher::resumed);
