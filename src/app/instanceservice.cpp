@@ -25,12 +25,17 @@ InstanceClaim InstanceService::ClaimInstance(QDBusConnection bus) {
     if (!bus.isConnected()) return InstanceClaim::NoBus;
     QElapsedTimer waited;
     waited.start();
-    for (qint64 left; (left = kClaimMilliseconds - waited.elapsed()) > 0;) {
+    // What is left of the 2 s, less the 5% by which Qt's coarse timers may end a call late.
+    const auto left = [&waited] {
+        const qint64 rest = kClaimMilliseconds - waited.elapsed();
+        return int(rest - rest / 20);
+    };
+    for (int timeout; (timeout = left()) > 0;) {
         QDBusMessage request = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
         request << kName << kDoNotQueue;
-        const QDBusMessage requested = bus.call(request, QDBus::Block, int(left));
+        const QDBusMessage requested = bus.call(request, QDBus::Block, timeout);
         if (requested.type() == QDBusMessage::ErrorMessage) {
             ConsoleLog(
                 QStringLiteral("the session bus gave no name: %1").arg(requested.errorName()));
@@ -42,9 +47,8 @@ InstanceClaim InstanceService::ClaimInstance(QDBusConnection bus) {
         QDBusMessage show =
             QDBusMessage::createMethodCall(kName, kPath, kName, QStringLiteral("Show"));
         show.setAutoStartService(false);
-        left = kClaimMilliseconds - waited.elapsed();
-        if (left <= 0) break;
-        const QDBusMessage shown = bus.call(show, QDBus::Block, int(left));
+        if ((timeout = left()) <= 0) break;
+        const QDBusMessage shown = bus.call(show, QDBus::Block, timeout);
         if (shown.type() != QDBusMessage::ErrorMessage) return InstanceClaim::Second;
         if (shown.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) break;
         QThread::msleep(kRetryMilliseconds);
