@@ -15,7 +15,7 @@ constexpr char kEntry[] =
     "Name=nasfinder\n"
     "Comment=Watch the storage boxes on your network from the tray\n"
     "Exec=nasfinder --background\n"
-    "Icon=io.github.nasfinder\n"
+    "Icon=nasfinder\n"
     "Terminal=false\n"
     "X-GNOME-Autostart-enabled=true\n";
 

@@ -13,6 +13,8 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kAppId = QStringLiteral("io.github.nasfinder");
+// The icon as the package installs it (share/icons/hicolor/scalable/apps/nasfinder.svg).
+const QString kIcon = QStringLiteral("nasfinder");
 
 // Notifications that still wait for a choice; beyond this the oldest context is dropped.
 constexpr int kMaxContexts = 64;
@@ -72,7 +74,7 @@ void Notifier::notify(const QString& summary, const QString& body, const Actions
         for (const auto& [key, caption] : actions) flatActions << key << Shown(caption);
     }
     QDBusMessage message = Call(QStringLiteral("Notify"));
-    message << QStringLiteral("nasfinder") << 0u << kAppId << Shown(summary)
+    message << QStringLiteral("nasfinder") << 0u << kIcon << Shown(summary)
             << (markup ? Escaped(Shown(body)) : Shown(body)) << flatActions
             << QVariantMap{{QStringLiteral("desktop-entry"), kAppId}} << -1;
     auto* call = new QDBusPendingCallWatcher(bus.asyncCall(message), this);

@@ -117,7 +117,7 @@ void AutostartEntryTest::theEntryWrittenPassesTheValidatorAndGoesAgain() {
     QCOMPARE(validate.exitCode(), 0);
     const QByteArray text = Read(EntryPath());
     for (const char* line :
-         {"Type=Application", "Exec=nasfinder --background", "Icon=io.github.nasfinder",
+         {"Type=Application", "Exec=nasfinder --background", "Icon=nasfinder",
           "Terminal=false", "X-GNOME-Autostart-enabled=true"}) {
         QVERIFY2(text.contains(QByteArray("\n") + line + "\n"), line);
     }

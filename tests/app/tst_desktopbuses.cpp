@@ -141,7 +141,7 @@ void DesktopBusesTest::notifyFollowsTheServersCapabilities() {
     const QList<QJsonObject> shown = recorded(1);
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0]["app"].toString(), "nasfinder");
-    QCOMPARE(shown[0]["icon"].toString(), "io.github.nasfinder");
+    QCOMPARE(shown[0]["icon"].toString(), "nasfinder");
     QCOMPARE(shown[0]["summary"].toString(), "nas-a <i>appeared</i>");
     QCOMPARE(shown[0]["body"].toString(), body);
     QCOMPARE(shown[0]["actions"].toVariant().toStringList(), actions);
