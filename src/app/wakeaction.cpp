@@ -84,7 +84,7 @@ void WakeAction::sendMagicPacket(bool first) {
     QPointer<WakeAction> self(this);
     const std::optional<MacAddress> mac = ParseMac(waking->mac);
     const std::vector<Ipv4Interface> interfaces =
-        WakeInterfaces(waking->interfaceName, [](const std::string&) { return true; });
+        WakeInterfaces(waking->interfaceName, waking->ip, [](const std::string&) { return true; });
     QThreadPool::globalInstance()->start([self, mac, interfaces, first] {
         const WakeSent result = SendWakePackets(*mac, interfaces);
         // Sent again with every search while waiting: only the first sending is told.

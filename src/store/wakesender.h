@@ -13,6 +13,10 @@
 struct WakeSent {
     std::vector<std::string> addresses;  // where the packet went: "10.77.1.255", "255.255.255.255"
     std::vector<std::string> errors;     // what could not be sent, in words
+    // The interfaces it was to go out of, and those it went out of at least once (an interface
+    // given with two addresses counts once): "sent on 1 of 2 interfaces".
+    int interfacesTried = 0;
+    int interfacesSent = 0;
 };
 
 // Out of each interface, three times 100 ms apart: to its directed broadcast and to
@@ -20,7 +24,9 @@ struct WakeSent {
 // of that interface), UDP port 9.
 WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>& interfaces);
 
-// Where a wake goes: the interface the box was last seen on, where this machine still has it;
-// else every interface with an IPv4 address that chosen accepts.
-std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn,
+// Where a wake goes: the interface the box was last seen on, where this machine still has it,
+// with its address whose subnet holds the box's last IP (else its first address), so that the
+// directed broadcast reaches the box's subnet; else every interface with an IPv4 address that
+// chosen accepts.
+std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn, const std::string& lastIp,
                                           const std::function<bool(const std::string&)>& chosen);
