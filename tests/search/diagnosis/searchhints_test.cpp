@@ -192,6 +192,25 @@ std::vector<HintCase> Cases() {
     HintCase unsent{"probe_not_sent_yet", Searched(2, 0, 1), {}};
     unsent.facts.targets = {target("10.78.3.5", 0, 0, 0)};
     cases.push_back(unsent);
+    // Probes none of which went out: a send refused, or no worker to send from.
+    HintCase refused{"probe_send_refused", Searched(0, 0, 0), {"probe-not-sent"}};
+    refused.facts.targets = {target("10.78.3.5", 0, EPERM, 0)};
+    cases.push_back(refused);
+    HintCase noSender{"probe_without_a_worker_to_send", Searched(2, 0, 1), {"probe-not-sent"}};
+    noSender.facts.targets = {target("10.78.3.5", 0, 0, 0)};
+    noSender.facts.targets[0].probesUnsent = 2;
+    cases.push_back(noSender);
+    // The M-SEARCH went, the request had no worker: the target was probed all the same.
+    HintCase halfSent{"probe_partly_sent", Searched(0, 0, 0), {"probe-unanswered"}};
+    halfSent.facts.targets = {target("10.78.3.5", 1, 0, 0)};
+    halfSent.facts.targets[0].probesUnsent = 1;
+    cases.push_back(halfSent);
+    HintCase routeAndRefused{"probe_one_without_route_one_refused",
+                             Searched(2, 0, 1),
+                             {"probe-no-route", "probe-not-sent"}};
+    routeAndRefused.facts.targets = {target("10.9.0.5", 0, ENETUNREACH, 0),
+                                     target("10.78.3.5", 0, EPERM, 0)};
+    cases.push_back(routeAndRefused);
     return cases;
 }
 
@@ -249,6 +268,28 @@ TEST(SearchHints, NameTheFirstThreeTargetsAndCountThemAll) {
     EXPECT_EQ(hints[0].Fact("targets"), "10.78.3.1, 10.78.3.2, 10.78.3.3, …");
     EXPECT_EQ(hints[0].Fact("count"), "4");
     EXPECT_THAT(hints[0].text, HasSubstr("UDP ports 1900 and 68"));
+}
+
+// The reason a probe was not sent: the failed send's error, else why no shared worker listens.
+TEST(SearchHints, SayWhyProbesWereNotSent) {
+    SearchFacts refused = Searched(2, 0, 1);
+    refused.targets = {{"10.78.3.5", 0, 2, EPERM, 0}};
+    const std::vector<SearchHint> firewall = SearchHints(refused);
+    ASSERT_EQ(firewall.size(), 1u);
+    EXPECT_EQ(firewall[0].Fact("error"), "Operation not permitted");
+    EXPECT_EQ(firewall[0].Fact("errno"), std::to_string(EPERM));
+    EXPECT_THAT(firewall[0].text, HasSubstr("(10.78.3.5; 1 in all): Operation not permitted."));
+
+    SearchFacts noSocket = Searched(2, 0, 1);
+    noSocket.workers[0] =
+        FailedWorker(SearchWorkerRole::Broadcast, 67, EACCES, "Permission denied");
+    noSocket.workers[1] = FailedWorker(SearchWorkerRole::Ssdp, 1900, EADDRINUSE, "in use");
+    noSocket.targets = {{"10.78.3.5", 0, 0, 0, 0, 2}, {"10.78.3.6", 0, 0, 0, 0, 2}};
+    const std::vector<SearchHint> hints = SearchHints(noSocket);
+    ASSERT_EQ(hints.back().code, "probe-not-sent");
+    EXPECT_EQ(hints.back().Fact("error"), "port 67: Permission denied; port 1900: in use");
+    EXPECT_EQ(hints.back().Fact("count"), "2");
+    EXPECT_EQ(hints.back().Fact("errno"), "");
 }
 
 TEST(FillHintPattern, FillsKnownNamesAndKeepsUnknownOnes) {
