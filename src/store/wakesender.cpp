@@ -99,8 +99,8 @@ WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>
             once(wentOut, route.name);
         }
     }
-    sent.interfacesTried = static_cast<int>(tried.size());
-    sent.interfacesSent = static_cast<int>(wentOut.size());
+    sent.interfacesTried = tried.size();
+    sent.interfacesSent = wentOut.size();
     return sent;
 }
 

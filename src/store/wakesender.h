@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,15 +14,15 @@
 struct WakeSent {
     std::vector<std::string> addresses;  // where the packet went: "10.77.1.255", "255.255.255.255"
     std::vector<std::string> errors;     // what could not be sent, in words
-    // The interfaces it was to go out of, and those it went out of at least once (an interface
-    // given with two addresses counts once): "sent on 1 of 2 interfaces".
-    int interfacesTried = 0;
-    int interfacesSent = 0;
+    std::size_t interfacesTried = 0;     // the interfaces it was to go out of
+    std::size_t interfacesSent = 0;      // those it went out of
 };
 
 // Out of each interface, three times 100 ms apart: to its directed broadcast and to
 // 255.255.255.255 (a socket bound to the interface's address sends the limited broadcast out
-// of that interface), UDP port 9.
+// of that interface), UDP port 9. An interface given with two addresses counts once in
+// interfacesTried, and in interfacesSent once the packet went out of it at least once;
+// addresses lists only where a packet went.
 WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>& interfaces);
 
 // Where a wake goes: the interface the box was last seen on, where this machine still has it,
