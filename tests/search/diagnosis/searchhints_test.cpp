@@ -270,28 +270,6 @@ TEST(SearchHints, NameTheFirstThreeTargetsAndCountThemAll) {
     EXPECT_THAT(hints[0].text, HasSubstr("UDP ports 1900 and 68"));
 }
 
-// The reason a probe was not sent: the failed send's error, else why no shared worker listens.
-TEST(SearchHints, SayWhyProbesWereNotSent) {
-    SearchFacts refused = Searched(2, 0, 1);
-    refused.targets = {{"10.78.3.5", 0, 2, EPERM, 0}};
-    const std::vector<SearchHint> firewall = SearchHints(refused);
-    ASSERT_EQ(firewall.size(), 1u);
-    EXPECT_EQ(firewall[0].Fact("error"), "Operation not permitted");
-    EXPECT_EQ(firewall[0].Fact("errno"), std::to_string(EPERM));
-    EXPECT_THAT(firewall[0].text, HasSubstr("(10.78.3.5; 1 in all): Operation not permitted."));
-
-    SearchFacts noSocket = Searched(2, 0, 1);
-    noSocket.workers[0] =
-        FailedWorker(SearchWorkerRole::Broadcast, 67, EACCES, "Permission denied");
-    noSocket.workers[1] = FailedWorker(SearchWorkerRole::Ssdp, 1900, EADDRINUSE, "in use");
-    noSocket.targets = {{"10.78.3.5", 0, 0, 0, 0, 2}, {"10.78.3.6", 0, 0, 0, 0, 2}};
-    const std::vector<SearchHint> hints = SearchHints(noSocket);
-    ASSERT_EQ(hints.back().code, "probe-not-sent");
-    EXPECT_EQ(hints.back().Fact("error"), "port 67: Permission denied; port 1900: in use");
-    EXPECT_EQ(hints.back().Fact("count"), "2");
-    EXPECT_EQ(hints.back().Fact("errno"), "");
-}
-
 TEST(FillHintPattern, FillsKnownNamesAndKeepsUnknownOnes) {
     const std::vector<SearchHintFact> facts{{"port", "1900", true}, {"program", "x{y}", false}};
     EXPECT_EQ(FillHintPattern("{program} holds {port}.", facts), "x{y} holds 1900.");

@@ -1,34 +1,25 @@
 // The probe sweep with the real library in a sealed namespace: the unicast M-SEARCH text, a
 // box's answer counted for its address (and only its), the pace of a /22, a sweep cancelled
-// by the stop, sweeps that resume, probes from a per-interface worker when the shared ports
-// are held, and a stop from a callback while another thread searches.
+// by the stop, sweeps that resume, and a stop from a callback while another thread searches.
 // Targets are 127.0.0.0/8 addresses, all local on the namespace's loopback.
-
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <numeric>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
 
-#include "search/details/finddevice.h"
-#include "search/details/localiplist.h"
 #include "search/details/probesweep.h"
 #include "search/details/searchthreadregistry.h"
 #include "search/protocol.h"
 #include "search/searchhealth.h"
-#include "search/searchhints.h"
 #include "search/searchlib.h"
 #include "search/searchtargets.h"
 #include "tests/support/gtestsealed.h"
@@ -174,109 +165,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ResumeCase{"every_100_ms_with_new_targets", std::chrono::milliseconds(100),
                                  true, false}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// Reports that reach the dispatch.
-std::mutex reportMutex;
-std::condition_variable reportArrived;
-std::vector<std::pair<std::string, int>> reports;
-
-int KeepReport(deviceinfo* record, int handle) {
-    std::lock_guard<std::mutex> lock(reportMutex);
-    reports.emplace_back(record->id, handle);
-    reportArrived.notify_all();
-    return 0;
-}
-
-void UseAddress(const char* address) {
-    SetLocalAddressSource([address](std::vector<LocalInterfaceAddress>& out, std::string&) {
-        out = {{"eth", AF_INET, address, true, false}};
-        return true;
-    });
-}
-
-// Another program on port 1900 and on port 67: the shared workers cannot start.
-struct SharedPortsHeld {
-    asio::io_context io;
-    udp::socket ssdp{io, udp::endpoint(udp::v4(), kSsdpPort)};
-    udp::socket broadcast{io, udp::endpoint(udp::v4(), kBroadcastPort)};
-};
-
-// Both probes go from the worker of the route's source address (127.0.0.1 for 127.0.0.2), whose
-// socket then hears both answers: the SSDP one and the 148-byte one.
-TEST(ProbeSweep, SendsFromThePerInterfaceWorkerWhenTheSharedPortsAreHeld) {
-    REQUIRE_SEALED_NETWORK();
-    SharedPortsHeld held;
-    udp::socket box(held.io,
-                    udp::endpoint(asio::ip::make_address_v4("127.0.0.2"), kBroadcastRequestPort));
-    UseAddress("127.0.0.1");
-    SetSearchTargets({"127.0.0.2"});
-    InitSearchLib(&KeepReport, false, nullptr, true);
-    SendMessage(nullptr);
-
-    const udp::endpoint worker(asio::ip::make_address_v4("127.0.0.1"), kFirstInterfacePort);
-    char search[1024] = {};
-    udp::endpoint from;
-    const std::size_t length = held.ssdp.receive_from(asio::buffer(search), from);
-    EXPECT_EQ(from, worker);
-    EXPECT_EQ(std::string(search, length), UnicastMSearch("127.0.0.2"));
-    SearchRequest request{};
-    ASSERT_EQ(box.receive_from(asio::buffer(&request, sizeof request), from), sizeof request);
-    EXPECT_EQ(from, worker);
-    EXPECT_EQ(request.cmd, kSearchRequestCmd);
-
-    SearchRequest answer{};
-    answer.cmd = kSearchAnswerCmd;
-    answer.type = 1;
-    std::strcpy(answer.info, "id=box-r&host=nas-r");
-    box.send_to(asio::buffer(&answer, sizeof answer), from);
-    box.send_to(asio::buffer(std::string(
-                    "HTTP/1.1 200 OK\r\nSERVER: Linux UPnP/1.0 KIVO/2.1, b, KORVANT/nas/NS200\r\n"
-                    "USN: uuid:box-s::urn:schemas-upnp-org:device:HomeNasDevice:1\r\n\r\n")),
-                from);
-    {
-        std::unique_lock<std::mutex> lock(reportMutex);
-        EXPECT_TRUE(reportArrived.wait_for(lock, std::chrono::seconds(5),
-                                           [] { return reports.size() >= 2; }));
-        std::sort(reports.begin(), reports.end());
-        EXPECT_EQ(reports, (std::vector<std::pair<std::string, int>>{
-                               {"box-r", kFirstInterfacePort}, {"box-s", kFirstInterfacePort}}));
-    }
-    const std::vector<SearchTargetHealth> targets = GetSearchTargetHealth();
-    ASSERT_EQ(targets.size(), 1u);
-    EXPECT_EQ(targets[0].probesSent, 2u);
-    EXPECT_EQ(targets[0].answers, 2u);
-    EXPECT_EQ(targets[0].probesUnsent, 0u);
-    ExitSearchLib();
-    SetSearchTargets({});
-    SetLocalAddressSource(nullptr);
-}
-
-// The only per-interface worker is on an address the route does not leave from: nothing goes,
-// and the hint says why.
-TEST(ProbeSweep, CountsProbesNoWorkerCanSendAndSaysWhy) {
-    REQUIRE_SEALED_NETWORK();
-    SharedPortsHeld held;
-    UseAddress("127.0.0.9");
-    SetSearchTargets({"127.0.0.2", "127.0.0.3"});
-    InitSearchLib(&Ignore, false, nullptr, true);
-    SendMessage(nullptr);
-    EXPECT_TRUE(WaitUntil([] {
-        const auto targets = GetSearchTargetHealth();
-        return targets.size() == 2 && targets[0].probesUnsent == 2 && targets[1].probesUnsent == 2;
-    })) << "two probes unsent for each target";
-    EXPECT_EQ(Sent(GetSearchTargetHealth()), 0u);
-
-    const SearchDiagnosis diagnosis = DiagnoseSearch(0);
-    const auto hint = std::find_if(diagnosis.hints.begin(), diagnosis.hints.end(),
-                                   [](const SearchHint& h) { return h.code == "probe-not-sent"; });
-    ASSERT_NE(hint, diagnosis.hints.end());
-    EXPECT_EQ(hint->Fact("targets"), "127.0.0.2, 127.0.0.3");
-    EXPECT_EQ(hint->Fact("error"),
-              "port 67: Address already in use; port 1900: Address already in use");
-    ExitSearchLib();
-    SetSearchTargets({});
-    SetLocalAddressSource(nullptr);
-}
 
 // A callback that stops the library while another thread keeps searching with targets: the
 // sweep is started and stopped from both threads at once, and must end with the workers.
