@@ -23,9 +23,9 @@ int CRouteQuery::Source(std::uint32_t target, std::uint32_t& source) {
     socklen_t length = sizeof local;
     const int error =
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 ? errno : 0;
-    sockaddr unspecified{};
-    unspecified.sa_family = AF_UNSPEC;
-    ::connect(fd, &unspecified, sizeof unspecified);
+    sockaddr nowhere{};
+    nowhere.sa_family = AF_UNSPEC;
+    ::connect(fd, &nowhere, sizeof nowhere);
     source = ntohl(local.sin_addr.s_addr);
     return error;
 }
