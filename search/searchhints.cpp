@@ -51,6 +51,10 @@ const std::vector<SearchHintWording> kWordings = {
      "The search could not be sent to addresses you asked for ({targets}; {count} in all): "
      "there is no route to them ({error}). This computer is not connected to their network "
      "(a VPN that is down, for example). Connect to it, then search again."},
+    {"probe-not-sent", "Search not sent to the addresses you asked for",
+     "The search could not be sent to addresses you asked for ({targets}; {count} in all): "
+     "{error}. Check that no firewall blocks outgoing UDP and that this program may use UDP "
+     "port 1900 or 67, then search again."},
     {"probe-unanswered", "No answer from the addresses you asked for",
      "The search went to the addresses you asked for ({targets}; {count} in all) and none "
      "of them answered. Check that the box is switched on and that UDP ports 1900 and 68 reach it "
@@ -140,12 +144,34 @@ std::string FirstAddresses(const std::vector<const SearchTargetHealth*>& targets
     return targets.size() > kNamed ? text + ", …" : text;
 }
 
-// Targets without a route to them; and, when no target answered at all, those probed in vain:
-// a range whose box answered gives no hint for its empty addresses.
-void AddProbeHints(const std::vector<SearchTargetHealth>& targets, std::vector<SearchHint>& hints) {
+// Why no worker could send a probe: each shared worker that does not listen, with its port
+// and set-up error ("port 67: Permission denied; port 1900: Address already in use").
+std::string NoSenderReason(const std::vector<SearchWorkerHealth>& workers) {
+    std::string reason;
+    for (const SearchWorkerHealth& worker : workers) {
+        if (worker.role == SearchWorkerRole::Interface ||
+            worker.state == SearchWorkerState::Listening) {
+            continue;
+        }
+        const std::string why = worker.state == SearchWorkerState::Failed
+                                    ? worker.setupErrorText
+                                    : SearchWorkerStateName(worker.state);
+        reason += (reason.empty() ? "" : "; ") + std::string("port ") +
+                  std::to_string(worker.firstPort) + ": " + why;
+    }
+    return reason;
+}
+
+// Targets without a route to them; targets none of whose probes went out, for a failed send or
+// for want of a worker that can send; and, when no target answered at all, those probed in
+// vain: a range whose box answered gives no hint for its empty addresses.
+void AddProbeHints(const std::vector<SearchTargetHealth>& targets,
+                   const std::vector<SearchWorkerHealth>& workers, std::vector<SearchHint>& hints) {
     std::vector<const SearchTargetHealth*> noRoute;
+    std::vector<const SearchTargetHealth*> notSent;
     std::vector<const SearchTargetHealth*> unanswered;
     int routeError = 0;
+    int sendError = 0;
     bool answered = false;
     for (const SearchTargetHealth& target : targets) {
         answered = answered || target.answers > 0;
@@ -154,6 +180,9 @@ void AddProbeHints(const std::vector<SearchTargetHealth>& targets, std::vector<S
             routeError = target.lastSendError;
         } else if (target.probesSent > 0) {
             unanswered.push_back(&target);
+        } else if (target.sendErrors > 0 || target.probesUnsent > 0) {
+            notSent.push_back(&target);
+            if (sendError == 0) sendError = target.lastSendError;
         }
     }
     if (!noRoute.empty()) {
@@ -162,6 +191,15 @@ void AddProbeHints(const std::vector<SearchTargetHealth>& targets, std::vector<S
                      {Number("count", static_cast<long long>(noRoute.size())),
                       Text("targets", FirstAddresses(noRoute)),
                       Text("error", std::strerror(routeError)), Number("errno", routeError)}));
+    }
+    if (!notSent.empty()) {
+        // A send that failed says most; without one, no worker could send at all.
+        std::vector<SearchHintFact> facts{
+            Number("count", static_cast<long long>(notSent.size())),
+            Text("targets", FirstAddresses(notSent)),
+            Text("error", sendError != 0 ? std::strerror(sendError) : NoSenderReason(workers))};
+        if (sendError != 0) facts.push_back(Number("errno", sendError));
+        hints.push_back(MakeHint("probe-not-sent", "", std::move(facts)));
     }
     if (!unanswered.empty() && !answered) {
         hints.push_back(MakeHint("probe-unanswered", "",
@@ -331,7 +369,7 @@ std::vector<SearchHint> SearchHints(const SearchFacts& facts) {
                                  {Text("ports", ports),
                                   Number("announcements", static_cast<long long>(announcements))}));
     }
-    AddProbeHints(facts.targets, hints);
+    AddProbeHints(facts.targets, facts.workers, hints);
     if (hints.empty() && allListening && sent > 0 && answers == 0 && announcements == 0 &&
         facts.devicesFound == 0) {
         hints.push_back(

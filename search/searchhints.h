@@ -19,7 +19,7 @@ struct SearchHintFact {
 
 struct SearchHint {
     // Stable: no-ipv4-interface, broadcast-port-denied, port-in-use, answers-blocked,
-    // send-failed, nothing-heard, probe-no-route, probe-unanswered.
+    // send-failed, nothing-heard, probe-no-route, probe-not-sent, probe-unanswered.
     std::string code;
     // Which wording of the code fits ("1900", "67 unknown", ...); empty when there is one.
     std::string variant;

@@ -2,7 +2,6 @@
 
 #include "log/searchlog.h"
 #include "search/details/finddevice.h"
-#include "search/details/probesweep.h"
 #include "search/details/probetargets.h"
 #include "search/details/searchthreadregistry.h"
 #include "search/searchhealth.h"
@@ -67,8 +66,6 @@ void ExitSearchLib() {
     {
         // Called from a callback, the reports queued behind it must get through to end.
         DispatchReleaseForStop release;
-        // Before the workers: the sweep sends from their sockets.
-        ProbeSweep().Stop();
         StopSearchThreads();
         JoinSearchThreads();
     }

@@ -38,20 +38,20 @@ bool ChoosesSearchInterface(const std::vector<std::string>& include,
                             const std::vector<std::string>& exclude,
                             const std::string& interfaceName);
 
-// Stops every worker and writes the log's closing line. On return every socket is closed,
-// every receive thread has ended and no callback runs any more: it waits for callbacks in
-// flight however long they take (a receive blocked in the kernel is woken by the stop). The one
-// exception is the caller's own thread when a callback calls it: that thread ends as soon as
-// its callback returns. SendMessage after it starts nothing; a later InitSearchLib starts new
-// workers.
 // Boxes beyond this network: IPv4 addresses (dotted quads, at most 4096; see searchtargets.h
 // for turning user text into them) that every later search also probes by unicast, from a
 // background sender paced at 4000 datagrams a second: the M-SEARCH to TARGET:1900 and the
-// search request to TARGET:68. Their answers are reported like any other. An empty list stops
-// probing. Call it before InitSearchLib or between searches.
+// search request to TARGET:68, each from the shared worker made for it or, where that one
+// cannot send, from the per-interface worker of the route's source address. A search before
+// the sweep has ended takes it up where it stopped; new targets start from their first. Their
+// answers are reported like any other. An empty list stops probing. Call it before
+// InitSearchLib or between searches.
 void SetSearchTargets(const std::vector<std::string>& addresses);
 
-// Stops every worker and writes the log's closing line. On return every socket is closed and
-// every receive thread has ended, except the caller's own when a callback calls it: that one
-// ends as soon as the callback returns. A later InitSearchLib starts new workers.
+// Stops every worker and the probe sweep and writes the log's closing line. On return every
+// socket is closed, every receive thread has ended and no callback runs any more: it waits for
+// callbacks in flight however long they take (a receive blocked in the kernel is woken by the
+// stop). The one exception is the caller's own thread when a callback calls it: that thread
+// ends as soon as its callback returns. A callback may call it while another thread is in
+// SendMessage. SendMessage after it starts nothing; a later InitSearchLib starts new workers.
 void ExitSearchLib();

@@ -54,6 +54,9 @@ struct SearchTargetHealth {
     std::uint32_t sendErrors = 0;
     int lastSendError = 0;  // errno of the last failed send; 0 when none failed
     std::uint32_t answers = 0;  // answers that came from this address
+    // Probes that found no search socket to leave from (no worker that can send serves the
+    // route to this address).
+    std::uint32_t probesUnsent = 0;
 };
 
 // The targets set with SetSearchTargets (searchlib.h), in address order, with their counters.

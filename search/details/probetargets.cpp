@@ -33,6 +33,7 @@ void CProbeTargetTable::Reset() const {
         counters[i].sendErrors.store(0, std::memory_order_relaxed);
         counters[i].lastSendError.store(0, std::memory_order_relaxed);
         counters[i].answers.store(0, std::memory_order_relaxed);
+        counters[i].unsent.store(0, std::memory_order_relaxed);
     }
 }
 
@@ -47,6 +48,7 @@ std::vector<SearchTargetHealth> CProbeTargetTable::Health() const {
         health[i].sendErrors = counters[i].sendErrors.load(std::memory_order_relaxed);
         health[i].lastSendError = counters[i].lastSendError.load(std::memory_order_relaxed);
         health[i].answers = counters[i].answers.load(std::memory_order_relaxed);
+        health[i].probesUnsent = counters[i].unsent.load(std::memory_order_relaxed);
     }
     return health;
 }

@@ -22,6 +22,7 @@ public:
         std::atomic<std::uint32_t> sendErrors{0};
         std::atomic<int> lastSendError{0};
         std::atomic<std::uint32_t> answers{0};
+        std::atomic<std::uint32_t> unsent{0};
     };
 
     // Sorts and drops repeats; addresses are host-order IPv4.

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstring>
 #include <exception>
 #include <string>
 
@@ -10,9 +9,7 @@
 #include <boost/system/system_error.hpp>
 
 #include "log/searchlog.h"
-#include "search/details/broadcastparser.h"
 #include "search/details/porthelper.h"
-#include "search/details/probetargets.h"
 #include "search/details/receivebuffer.h"
 #include "search/protocol.h"
 
@@ -77,25 +74,5 @@ int CSearchDeviceBroadcastThread::SendSearchCommand(const SearchRequest* request
 }
 
 void CSearchDeviceBroadcastThread::HandleReceive(char* data, int length, std::string& fromIp) {
-    if (length != static_cast<int>(sizeof(SearchRequest))) return;
-    WriteSearchLog("SendThread %d : Handle Broadcast Recive Information  ", nPort);
-    deviceinfo record;
-    SearchRequest answer;
-    std::memcpy(&answer, data, sizeof answer);
-    if (answer.cmd != kSearchAnswerCmd) {
-        WriteSearchLog("SendThread %d : Recive IP : %s is not Device ", nPort, fromIp.c_str());
-        return;
-    }
-    WorkerCounters::Count(counters.answersReceived);
-    CountProbeAnswer(fromIp.c_str());
-    CopyDeviceField(record.ip, fromIp.c_str());
-    ParseBroadcastInfo(answer, record);
-
-    if (!ReplaceLastDevice(record)) {
-        WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Fail ", nPort);
-        return;
-    }
-    WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Success ", nPort);
-    // Outside the worker's lock: the callback may take its time under the dispatch mutex.
-    ReportDevice(record);
+    HandleSearchAnswer(data, length, fromIp);
 }

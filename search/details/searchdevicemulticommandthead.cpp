@@ -1,9 +1,11 @@
 #include "search/details/searchdevicemulticommandthead.h"
 
+#include <cstdint>
 #include <exception>
 
 #include "log/searchlog.h"
 #include "search/details/receivebuffer.h"
+#include "search/searchrequest.h"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
@@ -26,4 +28,14 @@ void CSearchDeviceMultiCommandThead::CreateWorkThread() {
 
 void CSearchDeviceMultiCommandThead::ExitWorkThread() {
     CSearchDeviceThread::ExitWorkThread();
+}
+
+void CSearchDeviceMultiCommandThead::HandleReceive(char* data, int length, std::string& fromIp) {
+    // SSDP is text: no SSDP datagram begins with the answer's command byte.
+    if (length == static_cast<int>(sizeof(SearchRequest)) &&
+        static_cast<std::uint8_t>(data[0]) == kSearchAnswerCmd) {
+        HandleSearchAnswer(data, length, fromIp);
+        return;
+    }
+    CSearchDeviceMulticastThread::HandleReceive(data, length, fromIp);
 }

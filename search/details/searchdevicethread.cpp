@@ -10,6 +10,8 @@
 #include <boost/system/system_error.hpp>
 
 #include "log/searchlog.h"
+#include "search/details/broadcastparser.h"
+#include "search/details/probetargets.h"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
@@ -193,6 +195,31 @@ void CSearchDeviceThread::FinishWorkThread() {
 }
 
 void CSearchDeviceThread::HandleReceive(char*, int, std::string&) {}
+
+void CSearchDeviceThread::HandleSearchAnswer(const char* data, int length,
+                                             const std::string& fromIp) {
+    if (length != static_cast<int>(sizeof(SearchRequest))) return;
+    WriteSearchLog("SendThread %d : Handle Broadcast Recive Information  ", nPort);
+    deviceinfo record;
+    SearchRequest answer;
+    std::memcpy(&answer, data, sizeof answer);
+    if (answer.cmd != kSearchAnswerCmd) {
+        WriteSearchLog("SendThread %d : Recive IP : %s is not Device ", nPort, fromIp.c_str());
+        return;
+    }
+    WorkerCounters::Count(counters.answersReceived);
+    CountProbeAnswer(fromIp.c_str());
+    CopyDeviceField(record.ip, fromIp.c_str());
+    ParseBroadcastInfo(answer, record);
+
+    if (!ReplaceLastDevice(record)) {
+        WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Fail ", nPort);
+        return;
+    }
+    WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Success ", nPort);
+    // Outside the worker's lock: the callback may take its time under the dispatch mutex.
+    ReportDevice(record);
+}
 
 std::size_t CSearchDeviceThread::SendDatagram(const void* data, std::size_t size,
                                               const udp::endpoint& to) {

@@ -104,6 +104,9 @@ protected:
         WorkerCounters::Count(counters.devicesReported);
         OnFindDevice(&record, static_cast<int>(sizeof record), nPort);
     }
+    // Reports a box's 148-byte answer to the search request (a SearchRequest with
+    // kSearchAnswerCmd) unless it equals the last report; ignores any other datagram.
+    void HandleSearchAnswer(const char* data, int length, const std::string& fromIp);
 
     // Updated without locks by the receive thread, read by the caller's thread.
     WorkerCounters counters;

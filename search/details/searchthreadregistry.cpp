@@ -84,6 +84,9 @@ std::vector<SearchWorkerHealth> RetireGoneThreads(
             ++entry;
             continue;
         }
+        // The sweep in progress may send from it, and a retired worker is deleted later; the
+        // next search takes the sweep up where it stopped.
+        ProbeSweep().Stop();
         WriteSearchLog("Watch Local IP Info : %s went, its worker on port %d stops  ",
                        entry->strLocalIP.c_str(), worker->Port());
         worker->ExitWorkThread();
@@ -307,6 +310,9 @@ void StopSearchThreads() {
     networkWatcher.Stop();
     Lock lock(registryMutex);
     stopped = true;
+    // Under the lock, with stopped set: no search can start a sweep after this one, and the
+    // sweep, which sends from the workers' sockets, ends before them.
+    ProbeSweep().Stop();
     for (std::size_t i = 0; i < searchThreadList.size(); ++i) {
         if (Running(searchThreadList[i])) searchThreadList[i].pSearchThread->ExitWorkThread();
     }

@@ -46,8 +46,9 @@ std::vector<SearchWorkerHealth> FollowNetwork();
 void SendToAllThreads(const SearchRequest* request);
 // Every worker counts anew; the workers retired in the last window are no longer listed.
 void StartWindow();
-// Stops the network watcher, then tells every running worker to stop; each returns with its
-// socket closed. Searches start nothing from here until the next CreateSearchThreads.
+// Stops the network watcher and the probe sweep, then tells every running worker to stop; each
+// returns with its socket closed. Searches start nothing from here until the next
+// CreateSearchThreads.
 void StopSearchThreads();
 // Waits, without a limit, for the receive threads of stopped workers to end (not the caller's
 // own), then deletes the workers and empties the registry.

@@ -55,7 +55,8 @@ void Waker::send(const KnownBox& box, bool first) {
     QPointer<Waker> self(this);
     const MacAddress mac = *ParseMac(box.mac);
     // Looked up at each sending: a network that comes up while the box waits is used.
-    const std::vector<Ipv4Interface> interfaces = WakeInterfaces(box.interfaceName, chosen);
+    const std::vector<Ipv4Interface> interfaces =
+        WakeInterfaces(box.interfaceName, box.ip, chosen);
     QThreadPool::globalInstance()->start([self, box, mac, interfaces, first] {
         WakeSent result = SendWakePackets(mac, interfaces);
         if (!first) return;

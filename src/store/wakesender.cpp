@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -46,52 +47,79 @@ int OpenSocket(const Ipv4Interface& via, std::string& error) {
 
 WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>& interfaces) {
     const MagicPacket packet = MakeMagicPacket(mac);
+    struct Target {
+        std::uint32_t address;
+        std::string text;
+        bool went;
+    };
     struct Route {
         int fd;
         std::string name;
-        std::vector<std::uint32_t> targets;
+        std::vector<Target> targets;
     };
     WakeSent sent;
-    sent.interfacesTried = interfaces.size();
+    std::vector<std::string> tried;
+    std::vector<std::string> wentOut;
+    const auto once = [](std::vector<std::string>& names, const std::string& name) {
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    };
     std::vector<Route> routes;
     for (const Ipv4Interface& via : interfaces) {
+        once(tried, via.name);
         std::string error;
         const int fd = OpenSocket(via, error);
         if (fd < 0) {
             sent.errors.push_back(error);
             continue;
         }
-        routes.push_back({fd, via.name, {via.address | ~via.netmask, INADDR_BROADCAST}});
-        sent.addresses.push_back(via.BroadcastText());
-        sent.addresses.push_back("255.255.255.255");
+        routes.push_back({fd,
+                          via.name,
+                          {{via.address | ~via.netmask, via.BroadcastText(), false},
+                           {INADDR_BROADCAST, "255.255.255.255", false}}});
     }
-    std::vector<bool> went(routes.size(), false);
     for (int round = 0; round < kRounds; ++round) {
         if (round > 0) std::this_thread::sleep_for(kRoundGap);
-        for (std::size_t r = 0; r < routes.size(); ++r) {
-            const Route& route = routes[r];
-            for (const std::uint32_t target : route.targets) {
-                const sockaddr_in to = Endpoint(target, kWakePort);
+        for (Route& route : routes) {
+            for (Target& target : route.targets) {
+                const sockaddr_in to = Endpoint(target.address, kWakePort);
                 if (sendto(route.fd, packet.data(), packet.size(), 0,
                            reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0) {
-                    went[r] = true;
+                    target.went = true;
                 } else if (round == 0) {
                     sent.errors.push_back(route.name + ": " + std::strerror(errno));
                 }
             }
         }
     }
-    sent.interfacesSent = static_cast<std::size_t>(std::count(went.begin(), went.end(), true));
-    for (const Route& route : routes) close(route.fd);
+    for (const Route& route : routes) {
+        close(route.fd);
+        for (const Target& target : route.targets) {
+            if (!target.went) continue;
+            sent.addresses.push_back(target.text);
+            once(wentOut, route.name);
+        }
+    }
+    sent.interfacesTried = tried.size();
+    sent.interfacesSent = wentOut.size();
     return sent;
 }
 
-std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn,
+std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn, const std::string& lastIp,
                                           const std::function<bool(const std::string&)>& chosen) {
+    std::uint32_t ip = 0;
+    const bool known = ParseIpv4(lastIp, ip);
     std::vector<Ipv4Interface> found;
+    std::optional<Ipv4Interface> seenOn;
     for (const Ipv4Interface& local : LocalIpv4Interfaces()) {
-        if (!lastSeenOn.empty() && local.name == lastSeenOn) return {local};
+        if (!lastSeenOn.empty() && local.name == lastSeenOn) {
+            // An interface may hold several subnets: the box's is the one to broadcast to.
+            if (!seenOn || (known && local.Neighbours(ip) && !seenOn->Neighbours(ip))) {
+                seenOn = local;
+            }
+            continue;
+        }
         if (chosen(local.name)) found.push_back(local);
     }
+    if (seenOn) return {*seenOn};
     return found;
 }

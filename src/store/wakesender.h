@@ -20,10 +20,14 @@ struct WakeSent {
 
 // Out of each interface, three times 100 ms apart: to its directed broadcast and to
 // 255.255.255.255 (a socket bound to the interface's address sends the limited broadcast out
-// of that interface), UDP port 9.
+// of that interface), UDP port 9. An interface given with two addresses counts once in
+// interfacesTried, and in interfacesSent once the packet went out of it at least once;
+// addresses lists only where a packet went.
 WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>& interfaces);
 
-// Where a wake goes: the interface the box was last seen on, where this machine still has it;
-// else every interface with an IPv4 address that chosen accepts.
-std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn,
+// Where a wake goes: the interface the box was last seen on, where this machine still has it,
+// with its address whose subnet holds the box's last IP (else its first address), so that the
+// directed broadcast reaches the box's subnet; else every interface with an IPv4 address that
+// chosen accepts.
+std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn, const std::string& lastIp,
                                           const std::function<bool(const std::string&)>& chosen);

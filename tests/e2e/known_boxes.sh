@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The book of known boxes and waking, in turn: a box found is remembered with its veth's MAC;
 # asleep, "nas-search --wake" by host name and by IP wakes it and exits 0 within 10 s; an
-# unknown name exits 2 and sends nothing; --no-remember leaves the book untouched; --forget.
+# unknown name exits 2 and sends nothing; --no-remember leaves the book untouched; --forget;
+# a box last seen on the second subnet of an interface is woken at that subnet's broadcast;
+# a packet that goes out of one interface of two is said so.
 source "$(dirname "$0")/e2e-common.sh"
 
 # e2e-common.sh points XDG_STATE_HOME into the case's folder.
@@ -101,4 +103,52 @@ check "the other box stays" equals "$(lab_exec "$lab" host "$search" --known --j
     jq -r '.id' | tr '\n' ' ')" "box-s "
 lab_exec "$lab" host "$search" --forget nas-awake 2>>"$work/forget.err"
 check "--forget of a box not in the book exits 2" equals "$?" 2
+
+# 6. A second subnet on the same LAN (10.5.0.0/24, after 10.1.0.0/16 on lan1) and a box on it,
+# alone, so that the host learns its MAC from its own address; asleep, it is woken through the
+# second subnet's broadcast (counted where it leaves and where it arrives).
+lab_stop_sim "$running"
+lab_exec "$lab" host ip addr add 10.5.0.1/24 dev lan1
+ip -n "$lab-lan1" addr add 10.5.0.7/24 dev eth0
+lab_exec "$lab" host iptables-legacy -A OUTPUT -p udp --dport 9 -d 10.5.0.255
+lab_exec "$lab" lan1 iptables-legacy -A INPUT -p udp --dport 9 -d 10.5.0.255
+second() {
+    lab_exec "$lab" "$1" iptables-legacy -L "$2" -v -x -n | awk '/10\.5\.0\.255/ { print $1 }'
+}
+other="10.5.0.7,box-o,nas-other,KORVANT,NS200,2.1"
+lab_start_sim "$lab" lan1 "$work/sim-second.log" "$sim" --box "$other"
+running=$LAB_LAST_PID
+lab_exec "$lab" host "$search" --searches 3 --interval 1 --seconds 3 >/dev/null \
+    2>"$work/second.err"
+check "the box on the second subnet is remembered on lan1" equals \
+    "$(lab_exec "$lab" host "$search" --known --json |
+        jq -r 'select(.id == "box-o") | .interface + " " + .ip + " " + .mac')" "lan1 10.5.0.7 $mac"
+lab_stop_sim "$running"
+lab_start_sim "$lab" lan1 "$work/sim-second-asleep.log" "$sim" --box "$other" --asleep \
+    --boot-seconds 1
+running=$LAB_LAST_PID
+lab_exec "$lab" host "$search" --wake nas-other --json >"$work/wake-second.json" \
+    2>"$work/wake-second.err"
+check "--wake nas-other exits 0" equals "$?" 0
+check "it went to the second subnet's broadcast" equals \
+    "$(jq -c 'select(.event == "wake") | .addresses' "$work/wake-second.json")" \
+    '["10.5.0.255","255.255.255.255"]'
+check "three rounds left for 10.5.0.255" test "$(second host OUTPUT)" -ge 3
+check "and reached the box's LAN" test "$(second lan1 INPUT)" -ge 1
+lab_stop_sim "$running"
+
+# 7. A second LAN whose magic packets a firewall refuses: a MAC goes out of every interface,
+# and the packet went out of one of the two.
+lab_add_lan "$lab" 2
+lab_exec "$lab" host iptables-legacy -A OUTPUT -o lan2 -p udp --dport 9 -j DROP
+lab_exec "$lab" host "$search" --wake 02:00:5e:00:00:99 --wait 1 --json >"$work/partial.json" \
+    2>"$work/partial.err"
+check "a MAC that nobody answers for: 1" equals "$?" 1
+check "it says on how many interfaces the packet went" contains "$work/partial.err" \
+    "nas-search: magic packet sent on 1 of 2 interfaces"
+check "and why not on the other" contains "$work/partial.err" \
+    "nas-search: cannot wake: lan2: Operation not permitted"
+check "the wake line lists where it went, lan1's two subnets" equals \
+    "$(jq -c 'select(.event == "wake") | .addresses' "$work/partial.json")" \
+    '["10.1.255.255","255.255.255.255","10.5.0.255","255.255.255.255"]'
 finish

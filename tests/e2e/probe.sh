@@ -7,11 +7,17 @@
 #                               a probe of one box's address is answered by that box alone
 #   --watch --probe             every round probes
 #   a /22 sweep                 paced: first to last probe on the router's wire
+#   port 1900 held, 67 denied   the probes go from the LAN's worker (1530), which hears both
+#                               answers; with all output dropped the hint probe-not-sent (the
+#                               error), and without a per-address worker too (the ports' errors)
+#   --watch --every 2, a /20    the sweeps resume, so the top of the range is probed too
 #   --probe with no route       the hint probe-no-route
 #   --probe an empty address    the hint probe-unanswered
 # usage: probe.sh NAS_SEARCH NAS_SIM
 source "$(dirname "$0")/e2e-common.sh"
-command -v tcpdump >/dev/null || { echo "FAIL: tcpdump is missing (scripts/install-deps)"; exit 1; }
+for tool in tcpdump socat setpriv iptables-legacy; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps)"; exit 1; }
+done
 
 box=$(lab_box_address 78 1)
 lab_create "$lab"
@@ -84,6 +90,70 @@ check "at most 4000 a second: 2043 gaps take at least 0.51 s (took $span s)" \
     test "$(echo "$span >= 0.51" | bc)" -eq 1
 check "and the sweep is out within 2 s (took $span s)" test "$(echo "$span <= 2" | bc)" -eq 1
 check "the sweep found the boxes" equals "$(device_ids "$work/sweep.json")" "box-far box-far2"
+
+# Another program holds port 1900 and nas-search runs as nobody (port 67 denied): neither shared
+# worker can send, the LAN's own worker (10.1.0.1:1530, the route's source) can.
+ip netns exec "$lab-host" socat -u UDP4-RECV:1900 /dev/null >/dev/null 2>&1 &
+holder=$!
+LAB_PIDS+=("$holder")
+for ((i = 0; i < 100; i++)); do
+    lab_exec "$lab" host ss -uln 'sport = :1900' | grep -q 1900 && break
+    sleep 0.05
+done
+# A copy that nobody may run, wherever the build lies.
+chmod 755 "$work"
+install -m 755 "$search" "$work/nas-search"
+run_as_nobody() {
+    local name=$1
+    shift
+    lab_exec "$lab" host setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        "$work/nas-search" --json --seconds 2 --no-remember "$@" >"$work/$name.json" 2>"$work/$name.err"
+    check "$name: nas-search exits 0" equals "$?" 0
+}
+run_as_nobody held --probe "$box"
+check "ports held: the probed box is found" equals "$(device_ids "$work/held.json")" box-far
+check "both its answers came to the LAN's worker" equals "$(report_handles "$work/held.json" box-far)" 1530
+# The 148-byte answer carries no version; the SSDP answer does.
+check "the SSDP answer and the 148-byte one" equals "$(jq -r \
+    'select(.event == "report" and .id == "box-far") | "[" + .osversion + "]"' "$work/held.json" |
+    LC_ALL=C sort -u | tr -d '\n')" "[2.1][]"
+check "no probe hint, only the ports'" equals "$(hint_codes "$work/held.json")" \
+    "broadcast-port-denied port-in-use"
+
+lab_exec "$lab" host iptables-legacy -A OUTPUT -j DROP
+run_as_nobody firewalled --probe "$box"
+lab_exec "$lab" host iptables-legacy -D OUTPUT -j DROP
+check "all output dropped: the hint probe-not-sent" equals "$(hint_codes "$work/firewalled.json")" \
+    "broadcast-port-denied port-in-use send-failed probe-not-sent"
+check "it names the target" equals "$(hint_field "$work/firewalled.json" probe-not-sent targets)" "$box"
+check "it gives the error" equals "$(hint_field "$work/firewalled.json" probe-not-sent error)" \
+    "Operation not permitted"
+
+run_as_nobody no-worker --interface 'none*' --probe "$box"
+check "no worker can send: the hint probe-not-sent" equals "$(hint_codes "$work/no-worker.json")" \
+    "broadcast-port-denied port-in-use probe-not-sent"
+check "it gives the ports' errors" equals "$(hint_field "$work/no-worker.json" probe-not-sent error)" \
+    "port 67: Permission denied; port 1900: Address already in use"
+lab_stop_sim "$holder"
+
+# A /20 sweep (8188 datagrams, about 2 s) under a watch that searches every 2 s: each search
+# resumes the sweep, so the top of the range is probed too. The router counts the probes it is
+# to forward, and drops those to the addresses where no box is (no neighbour look-ups).
+router() { lab_exec "$lab" lan1 iptables-legacy "$@"; }
+router -A FORWARD -d 10.78.1.0/30 -j ACCEPT
+router -A FORWARD -d 10.78.15.192/26 -p udp -j DROP
+router -A FORWARD -d 10.78.0.0/24 -p udp -j DROP
+router -A FORWARD -d 10.78.0.0/20 -p udp -j DROP
+lab_exec "$lab" host timeout -s TERM 7 "$search" --watch --every 2 --json --probe 10.78.0.0/20 \
+    >"$work/watch20.json" 2>"$work/watch20.err"
+forwarded() { router -L FORWARD -v -x -n | awk -v net="$1" '$9 == net { print $1 }'; }
+top=$(forwarded 10.78.15.192/26)
+echo "watch of a /20 for 7 s: $top probes to 10.78.15.192/26, $(forwarded 10.78.0.0/24) to 10.78.0.0/24"
+check "the top 63 addresses of the /20 got both probes at least once (got $top)" test "$top" -ge 126
+check "and the watch found the boxes" equals \
+    "$(jq -r 'select(.event == "appeared") | .id' "$work/watch20.json" | sort | tr '\n' ' ')" \
+    "box-far box-far2 "
+router -F FORWARD
 
 run_search no-route --probe 192.0.2.7 --probe 192.0.2.8
 check "no route: the hint is probe-no-route" equals "$(hint_codes "$work/no-route.json")" \

@@ -107,7 +107,7 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
     }
 
     const std::vector<Ipv4Interface> interfaces =
-        WakeInterfaces(box.interfaceName, [&options](const std::string& name) {
+        WakeInterfaces(box.interfaceName, box.ip, [&options](const std::string& name) {
             return ChoosesSearchInterface(options.interfaces, options.excludeInterfaces, name);
         });
     if (interfaces.empty()) {
@@ -116,7 +116,11 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
     }
     const WakeSent sent = SendWakePackets(*ParseMac(box.mac), interfaces);
     for (const std::string& error : sent.errors) Line(stderr, ErrorText("cannot wake: " + error));
-    if (sent.addresses.empty()) return 1;
+    if (sent.interfacesSent == 0) return 1;
+    if (sent.interfacesSent < sent.interfacesTried) {
+        Line(stderr, "nas-search: magic packet sent on " + std::to_string(sent.interfacesSent) +
+                         " of " + std::to_string(sent.interfacesTried) + " interfaces");
+    }
     const std::string via = interfaces.size() == 1 ? interfaces.front().name : "";
     if (options.json) {
         Line(out, WakeJson(target, box.mac, via, sent.addresses));

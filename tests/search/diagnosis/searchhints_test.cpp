@@ -192,6 +192,25 @@ std::vector<HintCase> Cases() {
     HintCase unsent{"probe_not_sent_yet", Searched(2, 0, 1), {}};
     unsent.facts.targets = {target("10.78.3.5", 0, 0, 0)};
     cases.push_back(unsent);
+    // Probes none of which went out: a send refused, or no worker to send from.
+    HintCase refused{"probe_send_refused", Searched(0, 0, 0), {"probe-not-sent"}};
+    refused.facts.targets = {target("10.78.3.5", 0, EPERM, 0)};
+    cases.push_back(refused);
+    HintCase noSender{"probe_without_a_worker_to_send", Searched(2, 0, 1), {"probe-not-sent"}};
+    noSender.facts.targets = {target("10.78.3.5", 0, 0, 0)};
+    noSender.facts.targets[0].probesUnsent = 2;
+    cases.push_back(noSender);
+    // The M-SEARCH went, the request had no worker: the target was probed all the same.
+    HintCase halfSent{"probe_partly_sent", Searched(0, 0, 0), {"probe-unanswered"}};
+    halfSent.facts.targets = {target("10.78.3.5", 1, 0, 0)};
+    halfSent.facts.targets[0].probesUnsent = 1;
+    cases.push_back(halfSent);
+    HintCase routeAndRefused{"probe_one_without_route_one_refused",
+                             Searched(2, 0, 1),
+                             {"probe-no-route", "probe-not-sent"}};
+    routeAndRefused.facts.targets = {target("10.9.0.5", 0, ENETUNREACH, 0),
+                                     target("10.78.3.5", 0, EPERM, 0)};
+    cases.push_back(routeAndRefused);
     return cases;
 }
 
