@@ -103,6 +103,8 @@ done
 # A copy that nobody may run, wherever the build lies.
 chmod 755 "$work"
 install -m 755 "$search" "$work/nas-search"
+# Beside it, the build's port helper, which has no capability: port 67 stays denied.
+install -m 755 "$(dirname "$search")/nasfinder-port-helper" "$work/nasfinder-port-helper"
 run_as_nobody() {
     local name=$1
     shift
