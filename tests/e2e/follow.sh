@@ -85,7 +85,8 @@ sleep 0.5  # the last retired worker's thread ends on its own
 threads_after=$(count_threads)
 sockets_after=$(count_sockets)
 ports=$(lab_exec "$lab" host ss -Huan | awk '{print $4}' | sed 's/.*://' | sort -un | tr '\n' ' ')
-kill -TERM "$watching"
+# The watch itself: $watching is the shell that started it.
+kill -TERM "$pid"
 wait "$watching"
 echo "threads $threads_before -> $threads_after, sockets $sockets_before -> $sockets_after, ports: $ports"
 check "all 200 cycles were followed (got $((n - 1)))" equals "$((n - 1))" 200

@@ -69,9 +69,12 @@ check "and gives no hint" equals \
 
 if [ -n "$window" ]; then
     install -m 644 "$plugin" "$work/plugins/styles/"
-    as_nobody QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH="$work/plugins" \
-        QT_STYLE_OVERRIDE=capprobe NASFINDER_CAPPROBE_REPORT="$home/capprobe.txt" \
-        "$window" >"$work/window.txt" 2>&1 &
+    # Started directly, not through a shell function, so that $! is the window itself (each
+    # of ip, setpriv and env runs the next in its own place).
+    ip netns exec "$lab-host" setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env -i LANG=C.UTF-8 HOME="$home" XDG_STATE_HOME="$home/state" QT_QPA_PLATFORM=offscreen \
+        QT_PLUGIN_PATH="$work/plugins" QT_STYLE_OVERRIDE=capprobe \
+        NASFINDER_CAPPROBE_REPORT="$home/capprobe.txt" "$window" >"$work/window.txt" 2>&1 &
     window_pid=$!
     LAB_PIDS+=("$window_pid")
     # The window remembers the boxes it found when its search window of 11 s ends.
