@@ -63,5 +63,5 @@ void CSearchDeviceBroadcastThread::HandleReceive(char* data, int length, std::st
     }
     WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Success ", nPort);
     // Outside the worker's lock: the callback may take its time under the dispatch mutex.
-    ReportDevice(record);
+    ReportDevice(record, fromIp);
 }
