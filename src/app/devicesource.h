@@ -7,6 +7,7 @@
 
 #include "search/deviceinfo.h"
 #include "search/searchhints.h"
+#include "src/store/devicesighting.h"
 
 // Where the window's devices come from: starts, repeats and stops the search, and holds the list
 // the search fills. The controller calls it from the main thread, but for Diagnose, which the
@@ -22,6 +23,8 @@ public:
     // Begins a search window with one search with the default request.
     virtual void SendSearch() = 0;
     virtual void CopyDeviceList(std::vector<deviceinfo>& destination) = 0;
+    // The list with where each entry's latest report came from and when it was last heard.
+    virtual void CopySightings(std::vector<DeviceSighting>& destination) = 0;
     virtual void ClearDeviceList() = 0;
     // Stops the search; nothing is added to the list, and the network handler is not called,
     // once it has returned.

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 
 #include "src/app/captiontexts.h"
 #include "src/app/datapair.h"
@@ -30,8 +29,14 @@ bool Answered(const KnownBox& box, const std::vector<deviceinfo>& found) {
     });
 }
 
+// An id is kept as its bytes: one that is not UTF-8 must still name its box in the book.
+QByteArray IdBytes(const std::string& id) {
+    return QByteArray::fromStdString(id);
+}
+
 bool SameRow(const QVariantMap& row, const KnownBox& box) {
-    return row.value(kRememberedRowKey).toBool() && row.value(kIdKey).toString() == Text(box.id) &&
+    return row.value(kRememberedRowKey).toBool() &&
+           row.value(kIdKey).toByteArray() == IdBytes(box.id) &&
            row.value(QStringLiteral("IP")).toString() == Text(box.ip);
 }
 
@@ -49,9 +54,9 @@ RememberedRows::RememberedRows(DeviceSource& source, DeviceTableModel* rows, QLa
 
 void RememberedRows::searchEnded() {
     if (!enabled) return;
+    record();
     std::vector<deviceinfo> found;
     source.CopyDeviceList(found);
-    record(found);
     std::vector<KnownBox> book;
     file.Read(book);
     tell();
@@ -71,7 +76,7 @@ void RememberedRows::searchEnded() {
             {QStringLiteral("DeviceType"), Text(box.product)},
             {kRememberedRowKey, true},
             {kRowHelpKey, texts.text("Last Seen", {{QStringLiteral("time"), lastSeen}})},
-            {kIdKey, Text(box.id)},
+            {kIdKey, IdBytes(box.id)},
             {kMacKey, Text(box.mac)},
             {kInterfaceKey, Text(box.interfaceName)},
             {kLastSeenKey, lastSeen}};
@@ -82,17 +87,14 @@ void RememberedRows::searchEnded() {
 
 void RememberedRows::recordAtExit() {
     if (!enabled) return;
-    std::vector<deviceinfo> found;
-    source.CopyDeviceList(found);
-    record(found);
-    // The window is going: standard error alone can still tell.
-    if (!file.Notice().empty()) std::fprintf(stderr, "nasfinder: %s\n", file.Notice().c_str());
+    // The window is going: tell() says it on standard error too, which alone can still tell.
+    record();
 }
 
-void RememberedRows::record(const std::vector<deviceinfo>& found) {
-    if (found.empty()) return;
-    const std::vector<KnownBox> seen = SeenBoxes(found, std::time(nullptr));
-    file.Update([&seen](std::vector<KnownBox>& book) { MergeKnownBoxes(book, seen); });
+void RememberedRows::record() {
+    std::vector<DeviceSighting> heard;
+    source.CopySightings(heard);
+    file.Remember(SeenBoxes(heard));
     tell();
 }
 
@@ -101,7 +103,7 @@ std::optional<KnownBox> RememberedRows::boxAt(int row) const {
     const QVariantMap& shown = rows->rowAt(row);
     if (!shown.value(kRememberedRowKey).toBool()) return std::nullopt;
     KnownBox box;
-    box.id = shown.value(kIdKey).toString().toStdString();
+    box.id = shown.value(kIdKey).toByteArray().toStdString();
     box.host = shown.value(QStringLiteral("HomeHost")).toString().toStdString();
     box.ip = shown.value(QStringLiteral("IP")).toString().toStdString();
     box.product = shown.value(QStringLiteral("DeviceType")).toString().toStdString();

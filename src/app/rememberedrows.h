@@ -15,8 +15,9 @@ class QLabel;
 
 // The book of known boxes in the window. When a search window ends it records the boxes found
 // and lists the remembered boxes that did not answer below them (greyed, with when they were
-// last seen); it records again at exit, and forgets a box on request. A book that had to be
-// set aside is told in the hint line and on standard error. Does nothing with --no-remember.
+// last seen); it records again at exit, and forgets a box on request. What the user must hear
+// about the book (set aside, not used, full) is told in the hint line and on standard error.
+// Does nothing with --no-remember.
 // Main thread.
 class RememberedRows : public QObject {
     Q_OBJECT
@@ -38,7 +39,8 @@ public:
     void turnFound(const KnownBox& box, const deviceinfo& answered);
 
 private:
-    void record(const std::vector<deviceinfo>& found);
+    // Records the source's list, each box as last heard.
+    void record();
     void tell();
 
     DeviceSource& source;

@@ -20,6 +20,7 @@ public:
     void InitSearch() override;
     void SendSearch() override;
     void CopyDeviceList(std::vector<deviceinfo>& destination) override;
+    void CopySightings(std::vector<DeviceSighting>& destination) override;
     void ClearDeviceList() override;
     void ExitSearch() override;
     SearchDiagnosis Diagnose(std::size_t devicesFound) override;

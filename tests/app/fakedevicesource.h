@@ -15,6 +15,8 @@ public:
     void InitSearch() override { ++inits; }
     void SendSearch() override { ++searches; }
     void CopyDeviceList(std::vector<deviceinfo>& destination) override { destination = list; }
+    // Each device as heard just now from its own address.
+    void CopySightings(std::vector<DeviceSighting>& destination) override;
     void ClearDeviceList() override;
     void ExitSearch() override { ++exits; }
     SearchDiagnosis Diagnose(std::size_t devicesFound) override;
