@@ -21,8 +21,8 @@ void OpenDispatch();
 void CloseDispatch();
 
 // Copies the record and hands the copy, with the reporting worker's port, to the stored
-// callback under findDeviceMutex; CurrentReportSender() tells fromIp, the dotted address the
-// datagram came from, for the callback's length. size is what the workers pass (240) and is not
+// callback under findDeviceMutex; while the callback runs, CurrentReportSender() tells fromIp,
+// the dotted address the datagram came from. size is what the workers pass (240) and is not
 // consulted.
 void OnFindDevice(const deviceinfo* record, int size, int nPort, const char* fromIp);
 

@@ -349,13 +349,8 @@ std::string CKnownBoxesFile::DefaultPath() {
 }
 
 bool CKnownBoxesFile::Read(std::vector<KnownBox>& book) {
-    notice.clear();
     book.clear();
-    if (!usable) return false;
-    if (path.empty()) {
-        Tell("the book of known boxes has no place: neither XDG_STATE_HOME nor HOME is set");
-        return false;
-    }
+    if (!Usable()) return false;
     // Reading a book that was never written leaves no folder behind.
     struct stat info {};
     if (stat(folderPath.c_str(), &info) != 0 && errno == ENOENT) return true;
@@ -372,12 +367,7 @@ bool CKnownBoxesFile::Read(std::vector<KnownBox>& book) {
 }
 
 bool CKnownBoxesFile::Update(const std::function<void(std::vector<KnownBox>&)>& change) {
-    notice.clear();
-    if (!usable) return false;
-    if (path.empty()) {
-        Tell("the book of known boxes has no place: neither XDG_STATE_HOME nor HOME is set");
-        return false;
-    }
+    if (!Usable()) return false;
     const int folder = OpenFolder(true);
     if (folder < 0) return false;
     const bool done = Locked(folder, [&] {
@@ -411,9 +401,17 @@ bool CKnownBoxesFile::Remember(const std::vector<KnownBox>& seen) {
     return written;
 }
 
+bool CKnownBoxesFile::Usable() {
+    notice.clear();
+    if (usable && path.empty()) {
+        GiveUp("the book of known boxes has no place: neither XDG_STATE_HOME nor HOME is set");
+    }
+    return usable;
+}
+
 int CKnownBoxesFile::OpenFolder(bool make) {
     if (make && !MakeDirectories(folderPath)) {
-        Tell(SystemError("cannot make the folder of " + path, errno));
+        GiveUp(SystemError("cannot make the folder of " + path, errno));
         return -1;
     }
     const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

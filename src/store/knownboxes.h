@@ -106,6 +106,8 @@ public:
 private:
     enum class Loaded { Book, Missing, Broken, Unusable };
 
+    // Starts a call: false, told the first time, when the book is not to be used.
+    bool Usable();
     // The book's folder, opened (made first when make); -1, told, when it cannot be used.
     int OpenFolder(bool make);
     // Runs work under the exclusive lock; false when the lock cannot be had or work fails.

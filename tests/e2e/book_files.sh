@@ -64,13 +64,11 @@ victim_intact() {
 # 1. A symbolic link at the book.
 use link-book
 ln -s "$work/victim" "$book"
-run 1-search "$search" --json --seconds 2
+run 1-search "$search" --json --seconds 3
 searched 1-search "1. link at the book"
 check "1. it is told" contains "$work/1-search.err" "is a symbolic link, which is not followed"
 run 1-forget "$search" --forget all
 check "1. --forget cannot use it" equals "$status" 1
-run 1-known "$search" --known
-check "1. nor can --known" equals "$status" 1
 victim_intact 1
 check "1. the link stays" test -L "$book"
 
@@ -100,22 +98,18 @@ use open-folder
 remembered
 chmod 777 "$folder"
 before=$(listing)
-run 4-search "$search" --json --seconds 2
+run 4-search "$search" --json --seconds 3
 searched 4-search "4. folder 0777"
 check "4. it is told" contains "$work/4-search.err" "may be written by others than its owner"
-run 4-known "$search" --known
-check "4. --known cannot use it" equals "$status" 1
 check "4. nothing in the folder changed" equals "$(listing)" "$before"
 
 use other-user
 remembered
 chown nobody "$folder"
 before=$(listing)
-run 5-search "$search" --json --seconds 2
+run 5-search "$search" --json --seconds 3
 searched 5-search "5. folder of another user"
 check "5. it is told" contains "$work/5-search.err" "belongs to another user"
-run 5-forget "$search" --forget all
-check "5. --forget cannot use it" equals "$status" 1
 check "5. nothing in the folder changed" equals "$(listing)" "$before"
 
 # 6. A FIFO at the book: never waited on.
@@ -124,9 +118,7 @@ mkfifo -m 600 "$book"
 run 6-known timeout 10 "$search" --known
 check "6. FIFO: --known ends at once with 1" equals "$status" 1
 check "6. it is told" contains "$work/6-known.err" "is not a regular file"
-run 6-forget timeout 10 "$search" --forget all
-check "6. --forget ends at once with 1" equals "$status" 1
-run 6-search timeout 10 "$search" --json --seconds 2
+run 6-search timeout 10 "$search" --json --seconds 3
 searched 6-search "6. FIFO"
 check "6. the FIFO stays, not set aside" equals "$(stat -c %F "$book") $(set_asides)" "fifo 0"
 
@@ -141,7 +133,7 @@ chown -R nobody:nogroup "$XDG_STATE_HOME"
 run 7-known "${as_nobody[@]}" --known
 check "7. unreadable: --known exits 1" equals "$status" 1
 check "7. it is told" contains "$work/7-known.err" "cannot be opened: Permission denied"
-run 7-search "${as_nobody[@]}" --json --seconds 2
+run 7-search "${as_nobody[@]}" --json --seconds 3
 searched 7-search "7. unreadable"
 check "7. the book is untouched, not set aside" equals \
     "$(cmp "$book" "$work/before.json" && echo same) $(stat -c %a "$book") $(set_asides)" \
@@ -151,7 +143,7 @@ check "7. the book is untouched, not set aside" equals \
 use newer
 printf '{"version":2,"boxes":[],"shelves":[]}\n' >"$book"
 cp -p "$book" "$work/before.json"
-run 8-search "$search" --json --seconds 2
+run 8-search "$search" --json --seconds 3
 searched 8-search "8. newer version"
 check "8. it is told" contains "$work/8-search.err" "of a version this program does not know"
 run 8-forget "$search" --forget all
@@ -181,7 +173,7 @@ lab_start_sim "$lab" lan1 "$work/sim-raw.log" "$sim" \
     --box "$(lab_box_address 1 2),box-"$'\xff\xfe'",nas-raw,KORVANT,NS200,2.1"
 running=$LAB_LAST_PID
 for round in 1 2 3; do
-    run "10-$round" "$search" --seconds 2
+    run "10-$round" "$search" --seconds 3
     check "10. search $round exits 0" equals "$status" 0
 done
 check "10. one entry, its id kept as its bytes" equals \
@@ -195,7 +187,7 @@ lab_start_sim "$lab" lan1 "$work/sim-own.log" "$sim" --box "$box"
 running=$LAB_LAST_PID
 # The host learns the box's MAC as it would from any exchange.
 lab_exec "$lab" host ping -c 1 -W 1 "$(lab_box_address 1 1)" >/dev/null
-run 11-own "$search" --seconds 2
+run 11-own "$search" --seconds 3
 lab_stop_sim "$running"
 check "11. seen as it is: its veth's MAC" equals \
     "$(jq -r '.boxes[] | select(.id == "box-a") | .mac' "$book")" "$mac"
@@ -204,14 +196,14 @@ ip -n "$lab-host" neigh replace 10.1.0.200 lladdr 02:00:00:00:be:ef dev lan1 nud
 lab_exec "$lab" lan1 iptables-legacy -A INPUT -p udp --dport 68 -j DROP
 lab_start_sim "$lab" lan1 "$work/sim-other.log" "$sim" --box "$box" --location 10.1.0.200
 running=$LAB_LAST_PID
-run 11-other "$search" --json --seconds 2
+run 11-other "$search" --json --seconds 3
 check "11. the box names the other host" equals \
     "$(jq -r 'select(.event == "device") | .ip' "$work/11-other.out")" 10.1.0.200
 check "11. the earlier MAC and interface are kept" equals \
     "$(jq -r '.boxes[] | select(.id == "box-a") | [.ip, .mac, .interface] | join(" ")' "$book")" \
     "10.1.0.200 $mac lan1"
 use location-fresh
-run 11-fresh "$search" --seconds 2
+run 11-fresh "$search" --seconds 3
 check "11. in a book of its own: no MAC, no interface" equals \
     "$(jq -r '.boxes[] | select(.id == "box-a") | [.ip, .mac, .interface] | join(",")' "$book")" \
     "10.1.0.200,,"
