@@ -13,6 +13,11 @@
 // record points at a copy that lives only for the call; handle is the worker's port.
 using FindDeviceCallback = int (*)(deviceinfo* record, int handle);
 
+// Inside a FindDeviceCallback: the dotted IPv4 address the report's datagram came from, which
+// the record's ip (taken from an SSDP LOCATION) need not be. Valid until the callback returns;
+// "" on a thread that is not in a callback.
+const char* CurrentReportSender();
+
 // Opens the log (silent unless logSwitch and logLocation), stores the callback and starts the
 // broadcast worker (port 67), the SSDP worker (port 1900) and, with interfaceSwitch, one
 // worker per local IPv4 address (ports 1530, 1550, ...) and a watcher that gives addresses

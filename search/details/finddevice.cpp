@@ -17,6 +17,9 @@ std::atomic<FindDeviceCallback> storedCallback{nullptr};
 std::atomic<bool> dispatchOpen{true};
 // The lock a callback on this thread runs under, if any.
 thread_local boost::unique_lock<boost::mutex>* heldForCallback = nullptr;
+// The sender of the report a callback on this thread is handed; a pointer, so that setting it
+// costs no allocation per datagram.
+thread_local const char* reportSender = "";
 
 }  // namespace
 
@@ -32,7 +35,7 @@ void CloseDispatch() {
     dispatchOpen.store(false);
 }
 
-void OnFindDevice(const deviceinfo* record, int, int nPort) {
+void OnFindDevice(const deviceinfo* record, int, int nPort, const char* fromIp) {
     WriteSearchLog("Handle %d : Search %d Thread Find Device and wait for mutex  ", nPort, nPort);
     boost::unique_lock<boost::mutex> lock(findDeviceMutex);
     if (!dispatchOpen.load()) {
@@ -49,12 +52,22 @@ void OnFindDevice(const deviceinfo* record, int, int nPort) {
                    copy.id, copy.ip);
     if (FindDeviceCallback callback = storedCallback.load()) {
         struct Held {
-            explicit Held(boost::unique_lock<boost::mutex>& lock) { heldForCallback = &lock; }
-            ~Held() { heldForCallback = nullptr; }
-        } held(lock);
+            Held(boost::unique_lock<boost::mutex>& lock, const char* fromIp) {
+                heldForCallback = &lock;
+                reportSender = fromIp;
+            }
+            ~Held() {
+                heldForCallback = nullptr;
+                reportSender = "";
+            }
+        } held(lock, fromIp);
         callback(&copy, nPort);
     }
     WriteSearchLog("Handle %d : Search %d Thread Find Device Success Handle  ", nPort, nPort);
+}
+
+const char* CurrentReportSender() {
+    return reportSender;
 }
 
 DispatchReleaseForStop::DispatchReleaseForStop() : released(heldForCallback) {

@@ -21,8 +21,10 @@ void OpenDispatch();
 void CloseDispatch();
 
 // Copies the record and hands the copy, with the reporting worker's port, to the stored
-// callback under findDeviceMutex. size is what the workers pass (240) and is not consulted.
-void OnFindDevice(const deviceinfo* record, int size, int nPort);
+// callback under findDeviceMutex; while the callback runs, CurrentReportSender() tells fromIp,
+// the dotted address the datagram came from. size is what the workers pass (240) and is not
+// consulted.
+void OnFindDevice(const deviceinfo* record, int size, int nPort, const char* fromIp);
 
 // While it lives on a thread that is inside the callback (a callback that stops the library),
 // the mutex is let go, so that the reports queued behind it reach the closed dispatch and their

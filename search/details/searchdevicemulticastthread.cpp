@@ -178,5 +178,5 @@ void CSearchDeviceMulticastThread::HandleReceive(char* data, int, std::string& f
     WriteSearchLog("SendThread %d : Handle Mulitcast Recive Information Success, type = %d ", nPort,
                    record.type);
     // Outside the worker's lock: the callback may take its time under the dispatch mutex.
-    ReportDevice(record);
+    ReportDevice(record, fromIp);
 }

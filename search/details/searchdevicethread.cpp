@@ -218,7 +218,7 @@ void CSearchDeviceThread::HandleSearchAnswer(const char* data, int length,
     }
     WriteSearchLog("SendThread %d : Handle Broadcast Recive Information Success ", nPort);
     // Outside the worker's lock: the callback may take its time under the dispatch mutex.
-    ReportDevice(record);
+    ReportDevice(record, fromIp);
 }
 
 std::size_t CSearchDeviceThread::SendDatagram(const void* data, std::size_t size,

@@ -99,10 +99,10 @@ protected:
         lastDevice = record;
         return true;
     }
-    // Hands a new record to the dispatch and counts it.
-    void ReportDevice(const deviceinfo& record) {
+    // Hands a new record, heard from fromIp, to the dispatch and counts it.
+    void ReportDevice(const deviceinfo& record, const std::string& fromIp) {
         WorkerCounters::Count(counters.devicesReported);
-        OnFindDevice(&record, static_cast<int>(sizeof record), nPort);
+        OnFindDevice(&record, static_cast<int>(sizeof record), nPort, fromIp.c_str());
     }
     // Reports a box's 148-byte answer to the search request (a SearchRequest with
     // kSearchAnswerCmd) unless it equals the last report; ignores any other datagram.

@@ -5,7 +5,6 @@
 #include <QThreadPool>
 
 #include <algorithm>
-#include <ctime>
 #include <utility>
 
 BookKeeper::BookKeeper(bool enabled, QObject* parent)
@@ -25,12 +24,10 @@ void BookKeeper::reload() {
     run([](CKnownBoxesFile&) {});
 }
 
-void BookKeeper::record(std::vector<deviceinfo> seen) {
-    if (seen.empty()) return;
-    run([seen = std::move(seen)](CKnownBoxesFile& book) {
-        const std::vector<KnownBox> boxes = SeenBoxes(seen, std::time(nullptr));
-        book.Update([&boxes](std::vector<KnownBox>& entries) { MergeKnownBoxes(entries, boxes); });
-    });
+void BookKeeper::record(std::vector<DeviceSighting> heard) {
+    if (heard.empty()) return;
+    // Where each box sits is read from the kernel here too, off the main thread.
+    run([heard = std::move(heard)](CKnownBoxesFile& book) { book.Remember(SeenBoxes(heard)); });
 }
 
 void BookKeeper::forget(const KnownBox& box) {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "search/deviceinfo.h"
+#include "src/store/devicesighting.h"
 #include "src/store/knownboxes.h"
 
 class QThreadPool;
@@ -29,8 +29,8 @@ public:
 
     // Reads the book.
     void reload();
-    // Merges the devices seen (now, on their directly connected networks) into the book.
-    void record(std::vector<deviceinfo> seen);
+    // Merges the devices heard into the book, each as last heard.
+    void record(std::vector<DeviceSighting> heard);
     // Takes the box out of the book (by id and address).
     void forget(const KnownBox& box);
     // Any change of the book's entries, applied under its lock.

@@ -7,6 +7,7 @@
 
 #include "search/deviceinfo.h"
 #include "search/searchhints.h"
+#include "src/store/devicesighting.h"
 
 // Where the window's devices come from: starts, repeats and stops the search, and holds the list
 // the search fills. The controller calls it from the main thread, but for Diagnose, which the
@@ -24,6 +25,8 @@ public:
     // One search with the default request, within the current search window.
     virtual void SendSearch() = 0;
     virtual void CopyDeviceList(std::vector<deviceinfo>& destination) = 0;
+    // The list with where each entry's latest report came from and when it was last heard.
+    virtual void CopySightings(std::vector<DeviceSighting>& destination) = 0;
     virtual void ClearDeviceList() = 0;
     // Takes the device at ip out of the list (a watch found it silent).
     virtual void ForgetDevice(const std::string& ip) = 0;

@@ -22,6 +22,11 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// An id is kept as its bytes, which need not be UTF-8: a row must give back the very id.
+QByteArray IdBytes(const std::string& id) {
+    return QByteArray::fromStdString(id);
+}
+
 bool Answered(const KnownBox& box, const std::vector<deviceinfo>& found) {
     return std::any_of(found.begin(), found.end(), [&box](const deviceinfo& device) {
         return box.id.empty() ? DeviceFieldText(device.ip) == box.ip
@@ -30,7 +35,8 @@ bool Answered(const KnownBox& box, const std::vector<deviceinfo>& found) {
 }
 
 bool SameRow(const QVariantMap& row, const KnownBox& box) {
-    return row.value(kRememberedRowKey).toBool() && row.value(kIdKey).toString() == Text(box.id) &&
+    return row.value(kRememberedRowKey).toBool() &&
+           row.value(kIdKey).toByteArray() == IdBytes(box.id) &&
            row.value(QStringLiteral("IP")).toString() == Text(box.ip);
 }
 
@@ -51,13 +57,13 @@ RememberedRows::RememberedRows(SearchSession& session, DeviceTableModel* rows, H
 void RememberedRows::searchEnded() {
     BookKeeper& book = session.book();
     if (!book.enabled()) return;
-    std::vector<deviceinfo> found;
-    session.devices().CopyDeviceList(found);
+    std::vector<DeviceSighting> heard;
+    session.devices().CopySightings(heard);
     listing = true;
-    if (found.empty()) {
+    if (heard.empty()) {
         book.reload();
     } else {
-        book.record(std::move(found));
+        book.record(std::move(heard));
     }
 }
 
@@ -84,7 +90,7 @@ void RememberedRows::relist() {
             {QStringLiteral("DeviceType"), Text(box.product)},
             {kRememberedRowKey, true},
             {kRowHelpKey, texts.text("Last Seen", {{QStringLiteral("time"), lastSeen}})},
-            {kIdKey, Text(box.id)},
+            {kIdKey, IdBytes(box.id)},
             {kMacKey, Text(box.mac)},
             {kInterfaceKey, Text(box.interfaceName)},
             {kLastSeenKey, lastSeen}};
@@ -98,7 +104,7 @@ std::optional<KnownBox> RememberedRows::boxAt(int row) const {
     const QVariantMap& shown = rows->rowAt(row);
     if (!shown.value(kRememberedRowKey).toBool()) return std::nullopt;
     KnownBox box;
-    box.id = shown.value(kIdKey).toString().toStdString();
+    box.id = shown.value(kIdKey).toByteArray().toStdString();
     box.host = shown.value(QStringLiteral("HomeHost")).toString().toStdString();
     box.ip = shown.value(QStringLiteral("IP")).toString().toStdString();
     box.product = shown.value(QStringLiteral("DeviceType")).toString().toStdString();

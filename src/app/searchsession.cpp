@@ -72,9 +72,9 @@ void SearchSession::stop() {
     if (!running || stopped) return;
     stopped = true;
     boxWaker->cancelAll();
-    std::vector<deviceinfo> found;
-    source.CopyDeviceList(found);
-    bookKeeper->record(std::move(found));
+    std::vector<DeviceSighting> heard;
+    source.CopySightings(heard);
+    bookKeeper->record(std::move(heard));
     bookKeeper->finish();
     // Returns once no worker can report any more, so the store may be torn down after main.
     source.ExitSearch();

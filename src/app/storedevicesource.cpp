@@ -57,6 +57,10 @@ void StoreDeviceSource::CopyDeviceList(std::vector<deviceinfo>& destination) {
     CDeviceListStore::Instance().CopyDeviceList(destination);
 }
 
+void StoreDeviceSource::CopySightings(std::vector<DeviceSighting>& destination) {
+    CDeviceListStore::Instance().CopySightings(destination);
+}
+
 void StoreDeviceSource::ClearDeviceList() {
     CDeviceListStore::Instance().ClearDeviceList();
 }

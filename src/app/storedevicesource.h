@@ -21,6 +21,7 @@ public:
     void StartSearchWindow() override;
     void SendSearch() override;
     void CopyDeviceList(std::vector<deviceinfo>& destination) override;
+    void CopySightings(std::vector<DeviceSighting>& destination) override;
     void ClearDeviceList() override;
     void ForgetDevice(const std::string& ip) override;
     void ExitSearch() override;

@@ -65,7 +65,7 @@ int CDeviceListStore::HandleResult(deviceinfo* record, int handle) {
     if (copy.type == kDeviceByebye) {
         RemoveDevice(copy);
     } else if (copy.type == kDeviceAnswer || copy.type == kDeviceAlive) {
-        AddDevice(copy);
+        AddDevice(copy, CurrentReportSender(), std::time(nullptr));
     }
     // The store's mutex is released by now, so the application may read the list from here.
     if (FindDeviceCallback callback = applicationCallback.load()) return callback(record, handle);
@@ -79,7 +79,7 @@ bool CDeviceListStore::AcceptedVendor(const deviceinfo& record) {
     return AcceptedFactory(factory);
 }
 
-void CDeviceListStore::AddDevice(deviceinfo record) {
+void CDeviceListStore::AddDevice(deviceinfo record, const char* sender, std::time_t now) {
     UpperCaseVendorPrefix(record.factory);
     // Bounded: a record handed in from outside the library need not carry a terminator. The
     // vendor text comes from the network, so it is made printable, on the stack.
@@ -94,22 +94,25 @@ void CDeviceListStore::AddDevice(deviceinfo record) {
     std::string ip = IpKey(record);
     auto found = positionByIp.find(ip);
     if (found == positionByIp.end()) {
-        list.push_back(record);
-        positionByIp.emplace(std::move(ip), list.size() - 1);
-        return;
+        list.push_back(DeviceSighting{record});
+        found = positionByIp.emplace(std::move(ip), list.size() - 1).first;
     }
-    deviceinfo& entry = list[found->second];
-    if (entry.compare(record)) {
-        entry.lifetime = record.lifetime;
+    DeviceSighting& entry = list[found->second];
+    if (entry.record.compare(record)) {
+        entry.record.lifetime = record.lifetime;
     } else {
-        OverwriteEntry(entry, record);
+        OverwriteEntry(entry.record, record);
     }
+    // An address is at most 15 characters; a longer text is not one and is not kept.
+    std::strncpy(entry.from, std::strlen(sender) < sizeof entry.from ? sender : "",
+                 sizeof entry.from);
+    entry.lastHeard = now;
 }
 
 void CDeviceListStore::RemoveDevice(const deviceinfo& record) {
     std::lock_guard<std::mutex> lock(mutex);
     for (auto entry = list.begin(); entry != list.end(); ++entry) {
-        if (std::strncmp(entry->id, record.id, sizeof entry->id) == 0) {
+        if (std::strncmp(entry->record.id, record.id, sizeof record.id) == 0) {
             list.erase(entry);
             RebuildIndex();
             return;
@@ -119,10 +122,16 @@ void CDeviceListStore::RemoveDevice(const deviceinfo& record) {
 
 void CDeviceListStore::RebuildIndex() {
     positionByIp.clear();
-    for (std::size_t i = 0; i < list.size(); ++i) positionByIp.emplace(IpKey(list[i]), i);
+    for (std::size_t i = 0; i < list.size(); ++i) positionByIp.emplace(IpKey(list[i].record), i);
 }
 
 void CDeviceListStore::CopyDeviceList(std::vector<deviceinfo>& destination) {
+    std::lock_guard<std::mutex> lock(mutex);
+    destination.clear();
+    for (const DeviceSighting& entry : list) destination.push_back(entry.record);
+}
+
+void CDeviceListStore::CopySightings(std::vector<DeviceSighting>& destination) {
     std::lock_guard<std::mutex> lock(mutex);
     destination = list;
 }

@@ -2,16 +2,19 @@
 
 #include <atomic>
 #include <cstddef>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "search/searchlib.h"
+#include "src/store/devicesighting.h"
 
 // The application's list of found devices, fed by the search library's callback on worker
 // threads and read by the main thread. Keeps accepted vendors only, merges repeated reports
-// and drops a device on its byebye. One instance per process.
+// and drops a device on its byebye; beside each entry, the sender of its latest report and when
+// it was last heard. One instance per process.
 class CDeviceListStore {
 public:
     static CDeviceListStore& Instance();
@@ -30,6 +33,8 @@ public:
     static bool AcceptedVendor(const deviceinfo& record);
 
     void CopyDeviceList(std::vector<deviceinfo>& destination);
+    // The list with each entry's sender and last-heard time.
+    void CopySightings(std::vector<DeviceSighting>& destination);
     void ClearDeviceList();
     // Takes the device at ip out of the list: a watch found it silent.
     void ForgetDevice(const std::string& ip);
@@ -39,11 +44,11 @@ public:
 private:
     CDeviceListStore() = default;
     int HandleResult(deviceinfo* record, int handle);
-    void AddDevice(deviceinfo record);
+    void AddDevice(deviceinfo record, const char* sender, std::time_t now);
     void RemoveDevice(const deviceinfo& record);
     void RebuildIndex();
 
-    std::vector<deviceinfo> list;
+    std::vector<DeviceSighting> list;
     // Position of the entry for each ip text. Entries never share an ip, and an entry equal to
     // a report has the report's ip, so the entry with the report's ip is the only one that
     // merging can pick: the index finds it without walking the list on every report.

@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -35,6 +37,12 @@ constexpr Field kFields[] = {
     {"firstSeen", &KnownBox::firstSeen},
     {"lastSeen", &KnownBox::lastSeen},
 };
+// Beside a field's name, the name of the field's bytes in hex digits.
+constexpr const char* kHexSuffix = "Hex";
+// A book nests three deep: the document, its boxes, a box.
+constexpr int kBookDepth = 2;
+// Set-asides within one second, and leftover temporary files, that a name is found past.
+constexpr int kNameTries = 100;
 
 bool SameBox(const KnownBox& entry, const KnownBox& seen) {
     return seen.id.empty() ? entry.id.empty() && entry.ip == seen.ip : entry.id == seen.id;
@@ -45,6 +53,76 @@ std::string Lower(std::string text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
+}
+
+// UTF-8 as JSON takes it: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool ValidUtf8(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80                   ? 1
+                                   : lead >= 0xC2 && lead < 0xE0 ? 2
+                                   : lead >= 0xE0 && lead < 0xF0 ? 3
+                                   : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                                 : 0;
+        if (length == 0 || at + length > text.size()) return false;
+        char32_t point = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t i = 1; i < length; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + i]);
+            if ((next & 0xC0) != 0x80) return false;
+            point = (point << 6) | (next & 0x3F);
+        }
+        const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point < 0xE000)) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+std::string Hex(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        hex += digits[byte >> 4];
+        hex += digits[byte & 0xF];
+    }
+    return hex;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool FromHex(const std::string& hex, std::string& bytes) {
+    if (hex.size() % 2 != 0) return false;
+    bytes.clear();
+    for (std::size_t at = 0; at < hex.size(); at += 2) {
+        const int high = HexDigit(hex[at]);
+        const int low = HexDigit(hex[at + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}
+
+// One field of a box as the file has it: as text, or as the hex of its bytes, or not at all.
+bool ReadField(const Json& object, const Field& field, std::string& value) {
+    const auto text = object.find(field.name);
+    const auto hex = object.find(std::string(field.name) + kHexSuffix);
+    if (text != object.end() && hex != object.end()) return false;
+    if (text != object.end()) {
+        if (!text->is_string()) return false;
+        value = text->get<std::string>();
+    } else if (hex != object.end()) {
+        if (!hex->is_string() || !FromHex(hex->get<std::string>(), value)) return false;
+    }
+    return true;
 }
 
 std::string SystemError(const std::string& what, int error) {
@@ -68,9 +146,10 @@ std::string Directory(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-bool ReadAll(int fd, std::string& text) {
+// Reads to the end or past limit bytes, whichever comes first.
+bool ReadAtMost(int fd, std::size_t limit, std::string& text) {
     char buffer[8192];
-    for (;;) {
+    while (text.size() <= limit) {
         const ssize_t got = read(fd, buffer, sizeof buffer);
         if (got == 0) return true;
         if (got < 0) {
@@ -79,6 +158,7 @@ bool ReadAll(int fd, std::string& text) {
         }
         text.append(buffer, static_cast<std::size_t>(got));
     }
+    return true;
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -94,9 +174,22 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// Renames from to to in folder unless to exists; 0 or the error.
+int RenameNoReplace(int folder, const std::string& from, const std::string& to) {
+    if (renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A filesystem without it (NFS): a hard link refuses a taken name just as well.
+    if (linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return errno;
+    unlinkat(folder, from.c_str(), 0);
+    return 0;
+}
+
 }  // namespace
 
-void MergeKnownBoxes(std::vector<KnownBox>& book, const std::vector<KnownBox>& seen) {
+std::size_t MergeKnownBoxes(std::vector<KnownBox>& book, const std::vector<KnownBox>& seen,
+                            std::time_t now) {
+    const std::string staleBefore = IsoUtcTime(now - kKnownBoxesStaleSeconds);
+    std::size_t leftOut = 0;
     for (const KnownBox& sighting : seen) {
         if (!sighting.id.empty()) {
             // The box had been kept by its address before it told its id.
@@ -109,8 +202,20 @@ void MergeKnownBoxes(std::vector<KnownBox>& book, const std::vector<KnownBox>& s
         const auto entry = std::find_if(book.begin(), book.end(),
                                         [&](const KnownBox& e) { return SameBox(e, sighting); });
         if (entry == book.end()) {
-            book.push_back(sighting);
-            if (book.back().firstSeen.empty()) book.back().firstSeen = sighting.lastSeen;
+            KnownBox added = sighting;
+            if (added.firstSeen.empty()) added.firstSeen = sighting.lastSeen;
+            if (book.size() < kKnownBoxesLimit) {
+                book.push_back(added);
+                continue;
+            }
+            const auto oldest = std::min_element(
+                book.begin(), book.end(),
+                [](const KnownBox& a, const KnownBox& b) { return a.lastSeen < b.lastSeen; });
+            if (oldest->lastSeen < staleBefore) {
+                *oldest = added;
+            } else {
+                ++leftOut;
+            }
             continue;
         }
         const std::string firstSeen = std::min(
@@ -126,7 +231,7 @@ void MergeKnownBoxes(std::vector<KnownBox>& book, const std::vector<KnownBox>& s
     }
     std::stable_sort(book.begin(), book.end(),
                      [](const KnownBox& a, const KnownBox& b) { return a.lastSeen > b.lastSeen; });
-    if (book.size() > kKnownBoxesLimit) book.resize(kKnownBoxesLimit);
+    return leftOut;
 }
 
 const KnownBox* FindKnownBox(const std::vector<KnownBox>& book, const std::string& target) {
@@ -144,45 +249,61 @@ std::string KnownBoxesJson(const std::vector<KnownBox>& book) {
     Json boxes = Json::array();
     for (const KnownBox& entry : book) {
         Json object;
-        for (const Field& field : kFields) object[field.name] = entry.*field.member;
+        for (const Field& field : kFields) {
+            const std::string& value = entry.*field.member;
+            if (ValidUtf8(value)) {
+                object[field.name] = value;
+            } else {
+                object[std::string(field.name) + kHexSuffix] = Hex(value);
+            }
+        }
         boxes.push_back(object);
     }
     Json document;
     document["version"] = kKnownBoxesVersion;
     document["boxes"] = boxes;
+    // Every text is valid UTF-8 by now; the handler only keeps the dump from ever throwing.
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-bool ParseKnownBoxes(const std::string& text, std::vector<KnownBox>& book) {
-    const Json document = Json::parse(text, nullptr, false);
-    if (!document.is_object()) return false;
+BookParse ParseKnownBoxes(const std::string& text, std::vector<KnownBox>& book) {
+    // Deeper nesting is no book, and would only cost memory: it is dropped as it is read.
+    bool tooDeep = false;
+    const Json document = Json::parse(
+        text,
+        [&tooDeep](int depth, Json::parse_event_t event, Json&) {
+            const bool opens = event == Json::parse_event_t::object_start ||
+                               event == Json::parse_event_t::array_start;
+            if (opens && depth > kBookDepth) tooDeep = true;
+            return !tooDeep;
+        },
+        false);
+    if (tooDeep || !document.is_object()) return BookParse::Broken;
     const auto version = document.find("version");
+    if (version == document.end() || !version->is_number()) return BookParse::Broken;
+    if (*version != kKnownBoxesVersion) return BookParse::UnknownVersion;
     const auto boxes = document.find("boxes");
-    if (version == document.end() || *version != kKnownBoxesVersion) return false;
-    if (boxes == document.end() || !boxes->is_array()) return false;
+    if (boxes == document.end() || !boxes->is_array()) return BookParse::Broken;
     std::vector<KnownBox> parsed;
     for (const Json& object : *boxes) {
-        if (!object.is_object()) return false;
+        if (!object.is_object()) return BookParse::Broken;
         KnownBox entry;
         for (const Field& field : kFields) {
-            const auto value = object.find(field.name);
-            if (value == object.end()) continue;
-            if (!value->is_string()) return false;
-            entry.*field.member = value->get<std::string>();
+            if (!ReadField(object, field, entry.*field.member)) return BookParse::Broken;
         }
-        if (entry.id.empty() && entry.ip.empty()) return false;
+        if (entry.id.empty() && entry.ip.empty()) return BookParse::Broken;
         parsed.push_back(entry);
     }
     book = std::move(parsed);
-    return true;
+    return BookParse::Read;
 }
 
-std::vector<KnownBox> SeenBoxes(const std::vector<deviceinfo>& devices, std::time_t now) {
+std::vector<KnownBox> SeenBoxes(const std::vector<DeviceSighting>& sightings) {
     const std::vector<Ipv4Interface> interfaces = LocalIpv4Interfaces();
     const std::string arpTable = ReadArpTable();
-    const std::string seen = IsoUtcTime(now);
     std::vector<KnownBox> boxes;
-    for (const deviceinfo& device : devices) {
+    for (const DeviceSighting& sighting : sightings) {
+        const deviceinfo& device = sighting.record;
         KnownBox box;
         box.id = DeviceFieldText(device.id);
         box.host = DeviceFieldText(device.host);
@@ -190,11 +311,14 @@ std::vector<KnownBox> SeenBoxes(const std::vector<deviceinfo>& devices, std::tim
         box.vendor = DeviceFieldText(device.factory);
         box.product = DeviceFieldText(device.product);
         box.version = DeviceFieldText(device.osversion);
-        const NeighbourFacts facts = LookUpNeighbour(interfaces, box.ip, arpTable);
-        box.interfaceName = facts.interfaceName;
-        box.mac = facts.mac;
-        box.firstSeen = seen;
-        box.lastSeen = seen;
+        const std::string_view from(sighting.from, strnlen(sighting.from, sizeof sighting.from));
+        if (!from.empty() && from == box.ip) {
+            const NeighbourFacts facts = LookUpNeighbour(interfaces, box.ip, arpTable);
+            box.interfaceName = facts.interfaceName;
+            box.mac = facts.mac;
+        }
+        box.firstSeen = IsoUtcTime(sighting.lastHeard);
+        box.lastSeen = box.firstSeen;
         if (!box.id.empty() || !box.ip.empty()) boxes.push_back(box);
     }
     return boxes;
@@ -208,7 +332,10 @@ std::string IsoUtcTime(std::time_t time) {
     return text;
 }
 
-CKnownBoxesFile::CKnownBoxesFile(std::string path) : path(std::move(path)) {}
+CKnownBoxesFile::CKnownBoxesFile(std::string path)
+    : path(std::move(path)),
+      folderPath(Directory(this->path)),
+      name(this->path.substr(this->path.find_last_of('/') + 1)) {}
 
 std::string CKnownBoxesFile::DefaultPath() {
     const char* state = std::getenv("XDG_STATE_HOME");
@@ -222,44 +349,115 @@ std::string CKnownBoxesFile::DefaultPath() {
 }
 
 bool CKnownBoxesFile::Read(std::vector<KnownBox>& book) {
-    // Reading a book that was never written leaves no folder nor lock file behind.
+    book.clear();
+    if (!Usable()) return false;
+    // Reading a book that was never written leaves no folder behind.
     struct stat info {};
-    if (!path.empty() && stat(Directory(path).c_str(), &info) != 0 && errno == ENOENT) {
-        notice.clear();
-        book.clear();
-        return true;
+    if (stat(folderPath.c_str(), &info) != 0 && errno == ENOENT) return true;
+    const int folder = OpenFolder(false);
+    if (folder < 0) return false;
+    const Loaded loaded = Load(folder, book);
+    close(folder);
+    if (loaded == Loaded::Broken) {
+        Tell("the book of known boxes " + path +
+             " is not a book of known boxes; it is left as it is until boxes are next remembered, "
+             "which moves it aside");
     }
-    return Locked([&] { return Load(book); });
+    return loaded == Loaded::Book || loaded == Loaded::Missing;
 }
 
 bool CKnownBoxesFile::Update(const std::function<void(std::vector<KnownBox>&)>& change) {
-    return Locked([&] {
+    if (!Usable()) return false;
+    const int folder = OpenFolder(true);
+    if (folder < 0) return false;
+    const bool done = Locked(folder, [&] {
         std::vector<KnownBox> book;
-        if (!Load(book)) return false;
+        const Loaded loaded = Load(folder, book);
+        if (loaded == Loaded::Unusable) return false;
+        if (loaded == Loaded::Broken && !SetAside(folder)) return false;
         change(book);
-        return Store(book);
+        return Store(folder, book);
     });
+    close(folder);
+    return done;
 }
 
-bool CKnownBoxesFile::Locked(const std::function<bool()>& work) {
+bool CKnownBoxesFile::Remember(const std::vector<KnownBox>& seen) {
+    if (seen.empty()) {
+        notice.clear();
+        return true;
+    }
+    std::size_t leftOut = 0;
+    const bool written = Update([&](std::vector<KnownBox>& book) {
+        leftOut = MergeKnownBoxes(book, seen, std::time(nullptr));
+    });
+    if (written && leftOut > 0 && !toldFull) {
+        toldFull = true;
+        Tell(std::to_string(leftOut) + (leftOut == 1 ? " box" : " boxes") +
+             " seen now could not be remembered: the book of known boxes is full, with " +
+             std::to_string(kKnownBoxesLimit) + " boxes all seen within the last " +
+             std::to_string(kKnownBoxesStaleSeconds / (24 * 60 * 60)) + " days");
+    }
+    return written;
+}
+
+bool CKnownBoxesFile::Usable() {
     notice.clear();
-    if (path.empty()) {
-        notice = "the book of known boxes has no place: neither XDG_STATE_HOME nor HOME is set";
-        return false;
+    if (usable && path.empty()) {
+        GiveUp("the book of known boxes has no place: neither XDG_STATE_HOME nor HOME is set");
     }
-    if (!MakeDirectories(Directory(path))) {
-        notice = SystemError("cannot make the folder of " + path, errno);
-        return false;
+    return usable;
+}
+
+int CKnownBoxesFile::OpenFolder(bool make) {
+    if (make && !MakeDirectories(folderPath)) {
+        GiveUp(SystemError("cannot make the folder of " + path, errno));
+        return -1;
     }
+    const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        GiveUp(SystemError("cannot open the folder of " + path, errno));
+        return -1;
+    }
+    // Whoever else may write in the folder could put anything in the book's place.
+    struct stat info {};
+    std::string trouble;
+    if (fstat(folder, &info) != 0) {
+        trouble = SystemError("cannot examine " + folderPath, errno);
+    } else if (info.st_uid != geteuid()) {
+        trouble = "the folder " + folderPath + " belongs to another user";
+    } else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        trouble = "the folder " + folderPath + " may be written by others than its owner";
+    }
+    if (trouble.empty()) return folder;
+    close(folder);
+    GiveUp(trouble);
+    return -1;
+}
+
+bool CKnownBoxesFile::Locked(int folder, const std::function<bool()>& work) {
+    const std::string lockName = name + ".lock";
     const std::string lockPath = path + ".lock";
-    const int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Non-blocking, so that a FIFO put there cannot hold the open; the lock itself still waits.
+    const int lockFd = openat(folder, lockName.c_str(),
+                              O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (lockFd < 0) {
-        notice = SystemError("cannot open " + lockPath, errno);
+        if (errno == ELOOP) {
+            GiveUp(lockPath + " is a symbolic link, which is not followed");
+        } else {
+            Tell(SystemError("cannot open " + lockPath, errno));
+        }
+        return false;
+    }
+    struct stat info {};
+    if (fstat(lockFd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(lockFd);
+        GiveUp(lockPath + " is not a regular file");
         return false;
     }
     while (flock(lockFd, LOCK_EX) != 0) {
         if (errno != EINTR) {
-            notice = SystemError("cannot lock " + lockPath, errno);
+            Tell(SystemError("cannot lock " + lockPath, errno));
             close(lockFd);
             return false;
         }
@@ -269,60 +467,102 @@ bool CKnownBoxesFile::Locked(const std::function<bool()>& work) {
     return done;
 }
 
-bool CKnownBoxesFile::Load(std::vector<KnownBox>& book) {
+CKnownBoxesFile::Loaded CKnownBoxesFile::Load(int folder, std::vector<KnownBox>& book) {
     book.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) return true;
-    std::string text;
-    std::string reason;
+    const std::string what = "the book of known boxes " + path;
+    const int fd = openat(folder, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) return Loaded::Missing;
     if (fd < 0) {
-        reason = std::strerror(errno);
-    } else {
-        if (!ReadAll(fd, text)) reason = std::strerror(errno);
-        close(fd);
-        if (reason.empty() && !ParseKnownBoxes(text, book)) {
-            reason = "not a book of known boxes this version reads";
-        }
+        GiveUp(errno == ELOOP ? what + " is a symbolic link, which is not followed"
+                              : SystemError(what + " cannot be opened", errno));
+        return Loaded::Unusable;
     }
-    if (reason.empty()) return true;
-
-    book.clear();
-    const std::string aside = path + ".bad-" + IsoUtcTime(std::time(nullptr));
-    if (rename(path.c_str(), aside.c_str()) != 0) {
-        notice = SystemError(
-            "the book of known boxes " + path + " cannot be read (" + reason + ") nor moved aside",
-            errno);
-        return false;
+    struct stat info {};
+    std::string text;
+    std::string trouble;
+    const std::string tooLarge = what + " is larger than 4 MiB";
+    if (fstat(fd, &info) != 0) {
+        trouble = SystemError(what + " cannot be examined", errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        trouble = what + " is not a regular file";
+    } else if (static_cast<std::size_t>(info.st_size) > kKnownBoxesMaxBytes) {
+        trouble = tooLarge;
+    } else if (!ReadAtMost(fd, kKnownBoxesMaxBytes, text)) {
+        trouble = SystemError(what + " cannot be read", errno);
+    } else if (text.size() > kKnownBoxesMaxBytes) {
+        trouble = tooLarge;  // it grew while it was read
     }
-    notice = "the book of known boxes " + path + " could not be read (" + reason +
-             "); it was moved to " + aside + " and a new book starts";
-    return true;
+    close(fd);
+    if (!trouble.empty()) {
+        GiveUp(trouble);
+        return Loaded::Unusable;
+    }
+    switch (ParseKnownBoxes(text, book)) {
+        case BookParse::Read:
+            return Loaded::Book;
+        case BookParse::UnknownVersion:
+            GiveUp(what + " is of a version this program does not know");
+            return Loaded::Unusable;
+        case BookParse::Broken:
+            break;
+    }
+    return Loaded::Broken;
 }
 
-bool CKnownBoxesFile::Store(const std::vector<KnownBox>& book) {
-    // One temporary name is enough: the lock keeps every other writer out.
-    const std::string temporary = path + ".tmp";
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+bool CKnownBoxesFile::SetAside(int folder) {
+    const std::string bad = ".bad-" + IsoUtcTime(std::time(nullptr));
+    const std::string what =
+        "the book of known boxes " + path + " could not be read (not a book of known boxes)";
+    for (int n = 1; n <= kNameTries; ++n) {
+        const std::string suffix = n == 1 ? bad : bad + "-" + std::to_string(n);
+        const int error = RenameNoReplace(folder, name, name + suffix);
+        if (error == EEXIST) continue;
+        if (error != 0) {
+            Tell(SystemError(what + " nor moved aside", error));
+            return false;
+        }
+        Tell(what + "; it was moved to " + path + suffix + " and a new book starts");
+        return true;
+    }
+    Tell(what + " nor moved aside: every name for it is taken");
+    return false;
+}
+
+bool CKnownBoxesFile::Store(int folder, const std::vector<KnownBox>& book) {
+    // A name of its own, made here and nowhere else: a link or file put in its way is refused.
+    std::string temporary;
+    int fd = -1;
+    for (int n = 0; fd < 0 && n < kNameTries; ++n) {
+        temporary = name + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(n);
+        fd = openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    const std::string temporaryPath = path + temporary.substr(name.size());
     if (fd < 0) {
-        notice += (notice.empty() ? "" : "; ") + SystemError("cannot write " + temporary, errno);
+        Tell(SystemError("cannot write " + temporaryPath, errno));
         return false;
     }
     const bool written =
         fchmod(fd, 0600) == 0 && WriteAll(fd, KnownBoxesJson(book)) && fsync(fd) == 0;
     const int writeError = errno;
     close(fd);
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!written || renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) {
         // Kept after a book set aside moments ago: both need telling.
-        notice += (notice.empty() ? "" : "; ") +
-                  SystemError("cannot write " + path, written ? errno : writeError);
-        unlink(temporary.c_str());
+        Tell(SystemError("cannot write " + path, written ? errno : writeError));
+        unlinkat(folder, temporary.c_str(), 0);
         return false;
     }
     // The rename itself reaches the disk with the folder.
-    const int directory = open(Directory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory >= 0) {
-        fsync(directory);
-        close(directory);
-    }
+    fsync(folder);
     return true;
+}
+
+void CKnownBoxesFile::GiveUp(const std::string& why) {
+    usable = false;
+    Tell(why + "; the book is neither read nor written in this run");
+}
+
+void CKnownBoxesFile::Tell(const std::string& text) {
+    notice += (notice.empty() ? "" : "; ") + text;
 }

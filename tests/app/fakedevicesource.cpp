@@ -4,10 +4,21 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 
 void FakeDeviceSource::ClearDeviceList() {
     list.clear();
     ++clears;
+}
+
+void FakeDeviceSource::CopySightings(std::vector<DeviceSighting>& destination) {
+    destination.clear();
+    for (const deviceinfo& record : list) {
+        DeviceSighting sighting{record};
+        std::strncpy(sighting.from, record.ip, sizeof sighting.from - 1);
+        sighting.lastHeard = std::time(nullptr);
+        destination.push_back(sighting);
+    }
 }
 
 void FakeDeviceSource::report(const char* ip, const char* host, const char* product) {

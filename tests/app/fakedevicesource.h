@@ -16,6 +16,8 @@ public:
     void StartSearchWindow() override { ++windows; }
     void SendSearch() override { ++searches; }
     void CopyDeviceList(std::vector<deviceinfo>& destination) override { destination = list; }
+    // Each device as heard just now from its own address.
+    void CopySightings(std::vector<DeviceSighting>& destination) override;
     void ClearDeviceList() override;
     void ForgetDevice(const std::string& ip) override;
     void ExitSearch() override { ++exits; }

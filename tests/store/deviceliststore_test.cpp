@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <ctime>
 #include <set>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "search/details/finddevice.h"
 #include "src/store/deviceliststore.h"
 #include "tests/support/hostiletext.h"
 
@@ -203,6 +205,29 @@ TEST_F(DeviceListStoreTest, CopyReplacesTheDestinationAndClearEmptiesTheList) {
     // After clearing, a known ip is a new entry again.
     Report(Record("a", "10.0.0.1"));
     EXPECT_EQ(List().size(), 1u);
+}
+
+TEST_F(DeviceListStoreTest, KeepsTheSenderAndTimeOfEachEntrysLatestReport) {
+    // Through the library's dispatch, which tells the sender: an answer whose LOCATION names
+    // another address than its sender's, then one from the box itself, unchanged.
+    SetFindDeviceCallback(&CDeviceListStore::OnSearchResult);
+    const std::time_t before = std::time(nullptr);
+    const deviceinfo record = Record("a", "10.0.0.1");
+    OnFindDevice(&record, sizeof record, 1900, "10.0.0.254");
+    OnFindDevice(&record, sizeof record, 1900, "10.0.0.1");
+    SetFindDeviceCallback(nullptr);
+    std::vector<DeviceSighting> sightings;
+    store.CopySightings(sightings);
+    ASSERT_EQ(sightings.size(), 1u);
+    EXPECT_STREQ(sightings[0].record.id, "a");
+    EXPECT_STREQ(sightings[0].from, "10.0.0.1");
+    EXPECT_GE(sightings[0].lastHeard, before);
+    EXPECT_LE(sightings[0].lastHeard, std::time(nullptr));
+
+    // Handed in outside the library, a report has no sender.
+    Report(Record("a", "10.0.0.1"));
+    store.CopySightings(sightings);
+    EXPECT_STREQ(sightings[0].from, "");
 }
 
 TEST_F(DeviceListStoreTest, TheLibrarysRecordIsNotChanged) {

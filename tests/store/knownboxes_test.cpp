@@ -1,5 +1,6 @@
-// The book of known boxes: merging, the limit, bad files set aside, the lock between two
-// processes, and the wake-on-LAN texts and bytes. No socket: files in a temporary folder only.
+// The book of known boxes: merging, the limit, ids that are not UTF-8, bad files set aside, the
+// lock between two processes, and the wake-on-LAN texts and bytes. No socket: files in a
+// temporary folder only. The book on a hostile filesystem is walked in tests/e2e/book_files.sh.
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,10 +15,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "src/store/knownboxes.h"
 #include "src/store/neighbourtable.h"
 #include "src/store/wakeonlan.h"
+#include "tests/support/hostiletext.h"
 
 namespace {
 
@@ -47,6 +50,9 @@ std::string Summary(const std::vector<KnownBox>& book) {
 constexpr const char* T1 = "2026-12-08T01:00:00Z";
 constexpr const char* T2 = "2026-12-08T02:00:00Z";
 constexpr const char* T3 = "2026-12-08T03:00:00Z";
+// 2026-12-08T12:00:00Z: nothing above is old enough to make room in a full book.
+constexpr std::time_t kNow = 1796731200;
+constexpr std::time_t kDay = 24 * 60 * 60;
 
 struct MergeCase {
     const char* name;
@@ -59,7 +65,7 @@ class MergeTest : public ::testing::TestWithParam<MergeCase> {};
 
 TEST_P(MergeTest, MergesByIdElseByIp) {
     std::vector<KnownBox> book = GetParam().book;
-    MergeKnownBoxes(book, GetParam().seen);
+    EXPECT_EQ(MergeKnownBoxes(book, GetParam().seen, kNow), 0u);
     EXPECT_EQ(Summary(book), GetParam().expected);
 }
 
@@ -99,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "a@10.1.1.1/nas//03-03 b@10.1.1.2/nas//01-02"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BookLimit, KeepsTheThousandMostRecentlySeen) {
+TEST(BookLimit, KeepsTheFirstThousandWhenNoneIsOldEnoughToMakeRoom) {
     std::vector<KnownBox> book;
     std::vector<KnownBox> seen;
     for (int i = 0; i < 1005; ++i) {
@@ -107,12 +113,53 @@ TEST(BookLimit, KeepsTheThousandMostRecentlySeen) {
         std::snprintf(stamp, sizeof stamp, "2026-12-08T10:%02d:%02dZ", i / 60, i % 60);
         seen.push_back(Box("box-" + std::to_string(i), "10.1.0.1", stamp));
     }
-    MergeKnownBoxes(book, seen);
+    EXPECT_EQ(MergeKnownBoxes(book, seen, kNow), 5u);
     ASSERT_EQ(book.size(), kKnownBoxesLimit);
-    EXPECT_EQ(book.front().id, "box-1004");
-    EXPECT_EQ(book.back().id, "box-5");
-    EXPECT_EQ(FindKnownBox(book, "box-4"), nullptr);
+    EXPECT_EQ(book.front().id, "box-999");
+    EXPECT_EQ(book.back().id, "box-0");
+    EXPECT_EQ(FindKnownBox(book, "box-1000"), nullptr);
 }
+
+struct FullBookCase {
+    const char* name;
+    std::vector<int> daysUnseen;  // of the entries old-0, old-1, ...; the others were seen today
+    int newBoxes;
+    std::size_t leftOut;
+    const char* gone;  // the old entries no longer in the book
+};
+
+class FullBookTest : public ::testing::TestWithParam<FullBookCase> {};
+
+TEST_P(FullBookTest, ANewBoxTakesOnlyThePlaceOfOneUnseenFor30Days) {
+    std::vector<KnownBox> book;
+    const std::vector<int>& days = GetParam().daysUnseen;
+    for (std::size_t i = 0; i < kKnownBoxesLimit; ++i) {
+        const bool old = i < days.size();
+        book.push_back(Box((old ? "old-" : "kept-") + std::to_string(i), "10.1.0.1",
+                           IsoUtcTime(kNow - (old ? days[i] : 0) * kDay)));
+    }
+    std::vector<KnownBox> seen;
+    for (int i = 0; i < GetParam().newBoxes; ++i) {
+        seen.push_back(Box("new-" + std::to_string(i), "10.2.0.1", IsoUtcTime(kNow)));
+    }
+    EXPECT_EQ(MergeKnownBoxes(book, seen, kNow), GetParam().leftOut);
+    EXPECT_EQ(book.size(), kKnownBoxesLimit);
+    std::string gone;
+    for (std::size_t i = 0; i < days.size(); ++i) {
+        const std::string id = "old-" + std::to_string(i);
+        if (FindKnownBox(book, id) == nullptr) gone += (gone.empty() ? "" : " ") + id;
+    }
+    EXPECT_EQ(gone, GetParam().gone);
+    EXPECT_EQ(FindKnownBox(book, "new-0") != nullptr, GetParam().leftOut < seen.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Book, FullBookTest,
+    ::testing::Values(FullBookCase{"NothingOldEnough", {29}, 1, 1, ""},
+                      FullBookCase{"OneOldEnough", {31}, 1, 0, "old-0"},
+                      FullBookCase{"LeastRecentlySeenFirst", {31, 45, 40}, 2, 0, "old-1 old-2"},
+                      FullBookCase{"TheRestLeftOut", {31, 29}, 3, 2, "old-0"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BookFind, ByHostInAnyCaseByIpOrById) {
     const std::vector<KnownBox> book{Box("id-1", "10.1.1.1", T1, "Nas-One"),
@@ -134,6 +181,21 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
+    // The book's folder as the program makes it (0700, whatever the umask), and text as the
+    // book.
+    void WriteBook(const std::string& text) const {
+        const fs::path book(path);
+        mkdir(book.parent_path().parent_path().c_str(), 0700);
+        mkdir(book.parent_path().c_str(), 0700);
+        std::ofstream(path) << text;
+    }
+
+    static std::string Contents(const fs::path& file) {
+        std::ostringstream text;
+        text << std::ifstream(file).rdbuf();
+        return text.str();
+    }
+
     std::vector<fs::path> SetAside() const {
         std::vector<fs::path> found;
         for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
@@ -151,7 +213,7 @@ protected:
 TEST_F(BookFileTest, WritesAPrivateFileInAPrivateFolderAndReadsItBack) {
     CKnownBoxesFile file(path);
     ASSERT_TRUE(file.Update([](auto& book) {
-        MergeKnownBoxes(book, {Box("a", "10.1.1.1", T1, "nas", "aa:bb:cc:dd:ee:ff")});
+        MergeKnownBoxes(book, {Box("a", "10.1.1.1", T1, "nas", "aa:bb:cc:dd:ee:ff")}, kNow);
     }));
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
@@ -162,44 +224,122 @@ TEST_F(BookFileTest, WritesAPrivateFileInAPrivateFolderAndReadsItBack) {
     ASSERT_TRUE(CKnownBoxesFile(path).Read(book));
     EXPECT_EQ(Summary(book), "a@10.1.1.1/nas/aa:bb:cc:dd:ee:ff/01-01");
     EXPECT_TRUE(file.Notice().empty());
-    EXPECT_FALSE(fs::exists(path + ".tmp"));
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+            << "no temporary file is left";
+    }
 }
 
 struct BadBookCase {
     const char* name;
     const char* text;
+    bool setAside;  // false: a book this program must leave as it is
 };
 
 class BadBookTest : public BookFileTest, public ::testing::WithParamInterface<BadBookCase> {};
 
-TEST_P(BadBookTest, IsSetAsideOnceAndANewBookStarts) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path) << GetParam().text;
-    CKnownBoxesFile file(path);
+TEST_P(BadBookTest, IsLeftByReadersAndSetAsideOnceByAChangeWhenBroken) {
+    WriteBook(GetParam().text);
     std::vector<KnownBox> book;
-    ASSERT_TRUE(file.Read(book));
-    EXPECT_TRUE(book.empty());
+    CKnownBoxesFile reader(path);
+    EXPECT_FALSE(reader.Read(book));
+    EXPECT_FALSE(reader.Notice().empty());
+    EXPECT_TRUE(SetAside().empty()) << "reading never moves the book";
+
+    CKnownBoxesFile file(path);
+    const auto change = [](auto& b) { MergeKnownBoxes(b, {Box("a", "10.1.1.1", T1)}, kNow); };
+    ASSERT_EQ(file.Update(change), GetParam().setAside) << file.Notice();
+    if (!GetParam().setAside) {
+        EXPECT_NE(file.Notice().find("neither read nor written"), std::string::npos)
+            << file.Notice();
+        EXPECT_EQ(Contents(path), GetParam().text);
+        EXPECT_TRUE(SetAside().empty());
+        return;
+    }
     EXPECT_NE(file.Notice().find("moved to " + path + ".bad-"), std::string::npos) << file.Notice();
     const auto aside = SetAside();
     ASSERT_EQ(aside.size(), 1u);
-    std::ostringstream kept;
-    kept << std::ifstream(aside.front()).rdbuf();
-    EXPECT_EQ(kept.str(), GetParam().text);
+    EXPECT_EQ(Contents(aside.front()), GetParam().text);
 
-    ASSERT_TRUE(file.Update([](auto& b) { MergeKnownBoxes(b, {Box("a", "10.1.1.1", T1)}); }));
+    ASSERT_TRUE(file.Update(change));
     EXPECT_TRUE(file.Notice().empty()) << "told only once";
     EXPECT_EQ(SetAside().size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Book, BadBookTest,
-    ::testing::Values(BadBookCase{"NotJson", "{\"version\":1,\"boxes\":["},
-                      BadBookCase{"Empty", ""},
-                      BadBookCase{"OtherVersion", "{\"version\":2,\"boxes\":[]}"},
-                      BadBookCase{"FieldNotText", "{\"version\":1,\"boxes\":[{\"ip\":7}]}"},
-                      BadBookCase{"NeitherIdNorIp",
-                                  "{\"version\":1,\"boxes\":[{\"host\":\"x\"}]}"}),
+    ::testing::Values(
+        BadBookCase{"NotJson", "{\"version\":1,\"boxes\":[", true}, BadBookCase{"Empty", "", true},
+        BadBookCase{"OtherVersion", "{\"version\":2,\"boxes\":[]}", false},
+        BadBookCase{"VersionNotANumber", "{\"version\":\"1\",\"boxes\":[]}", true},
+        BadBookCase{"FieldNotText", "{\"version\":1,\"boxes\":[{\"ip\":7}]}", true},
+        BadBookCase{"NeitherIdNorIp", "{\"version\":1,\"boxes\":[{\"host\":\"x\"}]}", true},
+        BadBookCase{"NestedDeeper", "{\"version\":1,\"boxes\":[[[]]]}", true},
+        BadBookCase{"HexNotHex", "{\"version\":1,\"boxes\":[{\"idHex\":\"6g\"}]}", true},
+        BadBookCase{"HexOddLength", "{\"version\":1,\"boxes\":[{\"idHex\":\"616\"}]}", true},
+        BadBookCase{"TextAndHex", "{\"version\":1,\"boxes\":[{\"id\":\"a\",\"idHex\":\"61\"}]}",
+                    true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct IdCase {
+    const char* name;
+    std::string id;
+    const char* written;  // how the book writes it
+};
+
+class IdEncodingTest : public ::testing::TestWithParam<IdCase> {};
+
+TEST_P(IdEncodingTest, UTF8StaysAsItIsAndOtherBytesGoAsHex) {
+    const std::string json = KnownBoxesJson({Box(GetParam().id, "10.1.1.1", T1)});
+    EXPECT_NE(json.find(std::string("\n      ") + GetParam().written + ",\n"), std::string::npos)
+        << json;
+    std::vector<KnownBox> book;
+    ASSERT_EQ(ParseKnownBoxes(json, book), BookParse::Read);
+    ASSERT_EQ(book.size(), 1u);
+    EXPECT_EQ(book[0].id, GetParam().id);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Book, IdEncodingTest,
+    ::testing::Values(IdCase{"Ascii", "box-1", R"("id": "box-1")"},
+                      IdCase{"Utf8", "Ger\xc3\xa4t-1", "\"id\": \"Ger\xc3\xa4t-1\""},
+                      IdCase{"Empty", "", R"("id": "")"},
+                      IdCase{"InvalidBytes", "nas\xff\xfe", R"("idHex": "6e6173fffe")"},
+                      IdCase{"Overlong", "\xc0\xaf", R"("idHex": "c0af")"},
+                      IdCase{"Surrogate", "\xed\xa0\x80", R"("idHex": "eda080")"},
+                      IdCase{"CutCharacter", "ab\xe2\x82", R"("idHex": "6162e282")"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+std::vector<std::string> AllFields(const KnownBox& b) {
+    return {b.id,      b.host,          b.ip,  b.vendor,    b.product,
+            b.version, b.interfaceName, b.mac, b.firstSeen, b.lastSeen};
+}
+
+TEST_F(BookFileTest, HostileTextInEveryFieldReadsBackAsItWasAndStaysOneEntry) {
+    std::vector<KnownBox> seen;
+    for (const auto& hostile : nasfinder::test::HostileTexts()) {
+        KnownBox box;
+        for (std::string* field :
+             {&box.id, &box.host, &box.ip, &box.vendor, &box.product, &box.version,
+              &box.interfaceName, &box.mac, &box.firstSeen, &box.lastSeen}) {
+            *field = hostile.bytes;
+        }
+        seen.push_back(box);
+    }
+    CKnownBoxesFile file(path);
+    ASSERT_TRUE(file.Remember(seen)) << file.Notice();
+    EXPECT_TRUE(nlohmann::json::accept(Contents(path))) << "the book is valid JSON";
+
+    ASSERT_TRUE(file.Remember(seen)) << file.Notice();
+    std::vector<KnownBox> book;
+    ASSERT_TRUE(CKnownBoxesFile(path).Read(book));
+    EXPECT_EQ(book.size(), seen.size()) << "each box seen again is the same entry";
+    for (const KnownBox& box : seen) {
+        const KnownBox* entry = FindKnownBox(book, box.id);
+        ASSERT_NE(entry, nullptr) << box.id;
+        EXPECT_EQ(AllFields(*entry), AllFields(box));
+    }
+}
 
 TEST_F(BookFileTest, TwoProcessesWritingAtOnceLoseNothing) {
     constexpr int kPerProcess = 40;
@@ -211,7 +351,8 @@ TEST_F(BookFileTest, TwoProcessesWritingAtOnceLoseNothing) {
             CKnownBoxesFile file(path);
             for (int i = 0; i < kPerProcess; ++i) {
                 const std::string id = "p" + std::to_string(child) + "-" + std::to_string(i);
-                if (!file.Update([&](auto& b) { MergeKnownBoxes(b, {Box(id, "10.1.1.1", T1)}); }))
+                if (!file.Update(
+                        [&](auto& b) { MergeKnownBoxes(b, {Box(id, "10.1.1.1", T1)}, kNow); }))
                     _exit(1);
             }
             _exit(0);

@@ -169,6 +169,21 @@ INSTANTIATE_TEST_SUITE_P(Kinds, SsdpMessages,
                              return info.param.name;
                          });
 
+TEST(SimOptions, ALocationAddressIsNamedByEveryBox) {
+    SimOptions options;
+    std::string message;
+    EXPECT_EQ(
+        ParseSimOptions({"--box", "10.1.1.1,a,h,v,p,1", "--location", "10.1.0"}, options, message),
+        SimParseOutcome::Invalid);
+    ASSERT_EQ(ParseSimOptions({"--box", "10.1.1.1,a,h,v,p,1", "--location", "10.1.0.200"}, options,
+                              message),
+              SimParseOutcome::Run)
+        << message;
+    deviceinfo record;
+    ASSERT_TRUE(ParseSsdpDatagram(SsdpAnswer(options.boxes[0]).c_str(), "10.1.1.1", record));
+    EXPECT_STREQ(record.ip, "10.1.0.200");
+}
+
 TEST(BoxMessages, RecognisesTheLibrarysSearches) {
     const SearchRequest request = DefaultSearchRequest();
     EXPECT_TRUE(IsBroadcastSearch(reinterpret_cast<const char*>(&request), sizeof request));

@@ -73,7 +73,7 @@ int RunSearch(const SearchOptions& options, std::FILE* out) {
     std::vector<deviceinfo> devices;
     CDeviceListStore::Instance().CopyDeviceList(devices);
     output.Devices(devices);
-    RememberSeen(options, devices);
+    RememberStoreList(options);
     // Read while the workers still run: a stopped library has none to tell about.
     const SearchDiagnosis diagnosis = DiagnoseSearch(devices.size());
     if (options.diagnose) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <string>
 
 #include "search/searchlib.h"
@@ -25,12 +24,18 @@ void Line(std::FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
+// One for the process, so that what the user hears about the book is said once.
+CKnownBoxesFile& TheBook() {
+    static CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
+    return file;
+}
+
 void TellNotice(const CKnownBoxesFile& file) {
     if (!file.Notice().empty()) Line(stderr, ErrorText(file.Notice()));
 }
 
 int RunKnown(const SearchOptions& options, std::FILE* out) {
-    CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
+    CKnownBoxesFile& file = TheBook();
     std::vector<KnownBox> book;
     const bool read = file.Read(book);
     TellNotice(file);
@@ -45,7 +50,7 @@ int RunKnown(const SearchOptions& options, std::FILE* out) {
 }
 
 int RunForget(const SearchOptions& options) {
-    CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
+    CKnownBoxesFile& file = TheBook();
     bool found = false;
     const bool written = file.Update([&](std::vector<KnownBox>& book) {
         if (*options.forget == "all") {
@@ -81,9 +86,8 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
     const std::string& target = *options.wake;
     std::vector<KnownBox> book;
     if (options.remember) {
-        CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
-        file.Read(book);
-        TellNotice(file);
+        TheBook().Read(book);
+        TellNotice(TheBook());
     }
     KnownBox box;
     const auto mac = ParseMac(target);
@@ -159,7 +163,7 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
         if (answered != devices.end()) {
             const deviceinfo device = *answered;
             session.Stop();
-            RememberSeen(options, devices);
+            RememberStoreList(options);
             if (options.json) {
                 const std::string heard =
                     LookUpNeighbour(interfaces, std::string(DeviceFieldText(device.ip)),
@@ -181,7 +185,7 @@ int RunWake(const SearchOptions& options, std::FILE* out) {
         }
     }
     session.Stop();
-    RememberSeen(options, devices);
+    RememberStoreList(options);
     const std::string seconds = std::to_string(static_cast<long long>(options.wait));
     if (options.json) {
         Line(out, TimeoutJson(target, options.wait));
@@ -205,16 +209,10 @@ int RunBook(const SearchOptions& options, std::FILE* out) {
     return RunWake(options, out);
 }
 
-void RememberSeen(const SearchOptions& options, const std::vector<deviceinfo>& devices) {
-    if (!options.remember || devices.empty()) return;
-    const std::vector<KnownBox> seen = SeenBoxes(devices, std::time(nullptr));
-    CKnownBoxesFile file(CKnownBoxesFile::DefaultPath());
-    file.Update([&seen](std::vector<KnownBox>& book) { MergeKnownBoxes(book, seen); });
-    TellNotice(file);
-}
-
 void RememberStoreList(const SearchOptions& options) {
-    std::vector<deviceinfo> devices;
-    CDeviceListStore::Instance().CopyDeviceList(devices);
-    RememberSeen(options, devices);
+    if (!options.remember) return;
+    std::vector<DeviceSighting> sightings;
+    CDeviceListStore::Instance().CopySightings(sightings);
+    TheBook().Remember(SeenBoxes(sightings));
+    TellNotice(TheBook());
 }

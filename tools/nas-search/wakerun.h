@@ -1,9 +1,7 @@
 #pragma once
 
 #include <cstdio>
-#include <vector>
 
-#include "search/deviceinfo.h"
 #include "tools/nas-search/searchoptions.h"
 
 // nas-search's runs on the book of known boxes, on the program's main thread.
@@ -19,8 +17,6 @@ bool BookRun(const SearchOptions& options);
 // remembered without a MAC; 128 + the signal that cut it short.
 int RunBook(const SearchOptions& options, std::FILE* out);
 
-// Records the devices a search window ended with in the book, unless --no-remember; what the
-// user must hear about the book goes to standard error.
-void RememberSeen(const SearchOptions& options, const std::vector<deviceinfo>& devices);
-// The same for the device list store's list, as a watch ends.
+// Records the device list store's boxes in the book, each as last heard, unless --no-remember;
+// what the user must hear about the book goes to standard error, each thing once per process.
 void RememberStoreList(const SearchOptions& options);

@@ -13,6 +13,8 @@ struct BoxConfig {
     std::string product;
     std::string version;
     std::string extra;  // optional; in the SSDP server token after the product
+    // The address its SSDP messages name in LOCATION; empty: its own.
+    std::string locationAddress;
 };
 
 // "ADDRESS,ID,HOST,VENDOR,PRODUCT,VERSION[,EXTRA]". False with the reason in error.

@@ -16,7 +16,8 @@ std::string ServerHeader(const BoxConfig& box) {
 }
 
 std::string Location(const BoxConfig& box) {
-    return "LOCATION: http://" + box.address + ":8080/desc.xml\r\n";
+    const std::string& address = box.locationAddress.empty() ? box.address : box.locationAddress;
+    return "LOCATION: http://" + address + ":8080/desc.xml\r\n";
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 // The 148-byte answer to a broadcast search: code 12, kind 1, id/host/vendor/product pairs.
 SearchRequest BroadcastAnswer(const BoxConfig& box);
 
-// The unicast answer to an M-SEARCH: status line, LOCATION, SERVER with the brand and the
-// device token vendor/host/product[/extra], USN with the box's id.
+// The unicast answer to an M-SEARCH: status line, LOCATION (the box's location address),
+// SERVER with the brand and the device token vendor/host/product[/extra], USN with the box's id.
 std::string SsdpAnswer(const BoxConfig& box);
 
 // The announcement to the SSDP group: ssdp:alive when alive, else ssdp:byebye.

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <boost/asio/ip/address_v4.hpp>
 #include <boost/program_options.hpp>
 
 #include "nasfinder/version.h"
@@ -32,8 +33,10 @@ po::options_description Described() {
         "nothing until a magic packet for its interface's MAC arrives on UDP port 9 or 7")(
         "boot-seconds", po::value<double>()->value_name("S"),
         "seconds a woken box takes to announce itself and answer (default 2)")(
-        "help", "print this help and exit")("version",
-                                            "print the program's name and version and exit");
+        "location", po::value<std::string>()->value_name("ADDRESS"),
+        "the IPv4 address every box names in the LOCATION of its SSDP messages (default its "
+        "own)")("help", "print this help and exit")(
+        "version", "print the program's name and version and exit");
     return described;
 }
 
@@ -98,6 +101,16 @@ SimParseOutcome ParseSimOptions(const std::vector<std::string>& args, SimOptions
         message = "--boot-seconds must be from 0 to 3600";
         return SimParseOutcome::Invalid;
     }
+    if (values.count("location")) {
+        const std::string location = values["location"].as<std::string>();
+        boost::system::error_code bad;
+        boost::asio::ip::make_address_v4(location, bad);
+        if (bad) {
+            message = "--location: not an IPv4 address: " + location;
+            return SimParseOutcome::Invalid;
+        }
+        for (BoxConfig& box : parsed.boxes) box.locationAddress = location;
+    }
     options = parsed;
     return SimParseOutcome::Run;
 }
@@ -106,6 +119,7 @@ std::string SimUsage() {
     std::ostringstream text;
     text << "usage: nas-sim (--box BOX | --config FILE)... [--alive-interval S]\n"
             "               [--answer-spread MS] [--quiet] [--asleep[=ID]]... [--boot-seconds S]\n"
+            "               [--location ADDRESS]\n"
             "       nas-sim --help | --version\n\n"
             "Plays storage boxes on the given addresses: answers broadcast searches (port 68)\n"
             "and M-SEARCHes (239.143.255.250:1900), announces ssdp:alive at start and every\n"

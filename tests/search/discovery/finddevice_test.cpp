@@ -27,10 +27,12 @@ deviceinfo Device(const char* id) {
 
 const deviceinfo* seenAddress = nullptr;
 int seenHandle = 0;
+std::string seenSender;
 
 int Scribble(deviceinfo* record, int handle) {
     seenAddress = record;
     seenHandle = handle;
+    seenSender = CurrentReportSender();
     CopyDeviceField(record->id, "overwritten");
     return 0;
 }
@@ -39,9 +41,12 @@ TEST(OnFindDevice, HandsACopyWithThePortAndLogsFourLines) {
     TempLog log;
     SetFindDeviceCallback(&Scribble);
     deviceinfo record = Device("0123-abcd");
-    OnFindDevice(&record, sizeof record, 1900);
+    // The datagram came from another address than the one its record names.
+    OnFindDevice(&record, sizeof record, 1900, "192.168.1.77");
     EXPECT_NE(seenAddress, &record);
     EXPECT_EQ(seenHandle, 1900);
+    EXPECT_EQ(seenSender, "192.168.1.77");
+    EXPECT_STREQ(CurrentReportSender(), "") << "told only inside the callback";
     EXPECT_STREQ(record.id, "0123-abcd") << "the callback must not reach the worker's record";
     EXPECT_THAT(log.Messages(),
                 ElementsAre("Handle 1900 : Search 1900 Thread Find Device and wait for mutex  ",
@@ -55,7 +60,7 @@ TEST(OnFindDevice, WithoutACallbackLogsAndReportsNothing) {
     TempLog log;
     SetFindDeviceCallback(nullptr);
     deviceinfo record = Device("A1");
-    OnFindDevice(&record, sizeof record, 67);
+    OnFindDevice(&record, sizeof record, 67, "192.168.1.20");
     EXPECT_EQ(log.Messages().size(), 4u);
     EXPECT_EQ(log.Messages().back(), "Handle 67 : Search 67 Thread Find Device Success Handle  ");
 }
@@ -67,7 +72,8 @@ int Throwing(deviceinfo*, int) {
 TEST(OnFindDevice, ACallbackErrorReleasesTheMutex) {
     SetFindDeviceCallback(&Throwing);
     deviceinfo record = Device("A1");
-    EXPECT_THROW(OnFindDevice(&record, sizeof record, 1900), std::runtime_error);
+    EXPECT_THROW(OnFindDevice(&record, sizeof record, 1900, "192.168.1.20"), std::runtime_error);
+    EXPECT_STREQ(CurrentReportSender(), "");
     ASSERT_TRUE(findDeviceMutex.try_lock());
     findDeviceMutex.unlock();
 }
@@ -96,9 +102,9 @@ TEST(OnFindDevice, SerialisesWorkersReportingAtOnce) {
     const std::string secondWaits =
         "Handle 1530 : Search 1530 Thread Find Device and wait for mutex  ";
 
-    std::thread one([&] { OnFindDevice(&first, sizeof first, 1900); });
+    std::thread one([&] { OnFindDevice(&first, sizeof first, 1900, "192.168.1.20"); });
     while (inside == 0) std::this_thread::sleep_for(1ms);
-    std::thread two([&] { OnFindDevice(&second, sizeof second, 1530); });
+    std::thread two([&] { OnFindDevice(&second, sizeof second, 1530, "192.168.1.20"); });
     auto deadline = std::chrono::steady_clock::now() + 2s;
     while (log.Contents().find(secondWaits) == std::string::npos &&
            std::chrono::steady_clock::now() < deadline) {

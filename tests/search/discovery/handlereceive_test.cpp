@@ -128,6 +128,13 @@ TEST_F(MulticastReceive, WithoutLocationTheSenderIsTheAddress) {
     EXPECT_STREQ(Reports()[0].record.ip, "172.16.5.4");
 }
 
+TEST_F(MulticastReceive, TellsTheSenderBesideTheLocationsAddress) {
+    worker.Feed(kAnswer, "192.168.1.1");
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_STREQ(Reports()[0].record.ip, "192.168.1.20");
+    EXPECT_EQ(Reports()[0].sender, "192.168.1.1");
+}
+
 class BroadcastReceive : public testing::Test {
 protected:
     void SetUp() override { CollectReports(); }

@@ -14,7 +14,7 @@ std::vector<Report> reports;
 
 int Collect(deviceinfo* record, int handle) {
     std::lock_guard<std::mutex> lock(sinkMutex);
-    reports.push_back({*record, handle});
+    reports.push_back({*record, handle, CurrentReportSender()});
     arrived.notify_all();
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "search/deviceinfo.h"
@@ -11,6 +12,7 @@ namespace discovery_test {
 struct Report {
     deviceinfo record;
     int handle;
+    std::string sender;  // CurrentReportSender() during the callback
 };
 
 // Installs a callback that keeps every report, and forgets the earlier ones.
