@@ -40,6 +40,14 @@ void BookKeeper::forget(const KnownBox& box) {
     });
 }
 
+void BookKeeper::setWakeWithComputer(const KnownBox& box, bool wake) {
+    change([box, wake](std::vector<KnownBox>& entries) {
+        for (KnownBox& entry : entries) {
+            if (entry.id == box.id && entry.ip == box.ip) entry.wakeWithComputer = wake;
+        }
+    });
+}
+
 void BookKeeper::change(std::function<void(std::vector<KnownBox>&)> edit) {
     run([edit = std::move(edit)](CKnownBoxesFile& book) { book.Update(edit); });
 }

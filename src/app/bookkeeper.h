@@ -33,6 +33,8 @@ public:
     void record(std::vector<DeviceSighting> heard);
     // Takes the box out of the book (by id and address).
     void forget(const KnownBox& box);
+    // Marks box (by id and address) to be woken when the computer starts or wakes up, or not.
+    void setWakeWithComputer(const KnownBox& box, bool wake);
     // Any change of the book's entries, applied under its lock.
     void change(std::function<void(std::vector<KnownBox>&)> edit);
     // Returns once everything asked for has been done and told: at exit, where nothing else

@@ -7,6 +7,7 @@
 #include "src/app/captiontexts.h"
 #include "src/app/notifier.h"
 #include "src/app/searchsession.h"
+#include "src/app/waker.h"
 
 namespace {
 
@@ -21,6 +22,13 @@ BoxAnnouncer::BoxAnnouncer(SearchSession& session, Notifier& notifier, const Cap
                            QObject* parent)
     : QObject(parent), session(session), notifier(notifier), texts(texts) {
     connect(&session.watch(), &BoxWatch::changed, this, &BoxAnnouncer::announce);
+    // A box woken from here answers: told even while the boxes already there settle.
+    connect(&session.waker(), &Waker::woken, this,
+            [this](const KnownBox&, const deviceinfo& answered) {
+                WatchEvent back;
+                back.device = answered;
+                told(back, "Box Back");
+            });
     connect(&notifier, &Notifier::actionInvoked, this,
             [this](const QString& key, const QVariant& context) {
                 const QString address = context.toString();
@@ -34,28 +42,33 @@ void BoxAnnouncer::start() {
 }
 
 void BoxAnnouncer::announce(const WatchEvent& event) {
-    if (!enabled || event.kind == WatchEvent::Kind::Changed) return;
+    if (event.kind == WatchEvent::Kind::Changed) return;
     if (!sinceStart.isValid() || sinceStart.elapsed() < kSettleMilliseconds) return;
+    if (event.kind == WatchEvent::Kind::Gone) {
+        told(event, "Box Gone");
+        return;
+    }
+    const std::string id(DeviceFieldText(event.device.id));
+    const std::string ip(DeviceFieldText(event.device.ip));
+    const std::vector<KnownBox>& book = session.book().boxes();
+    const bool remembered = std::any_of(book.begin(), book.end(), [&](const KnownBox& box) {
+        return id.empty() ? box.ip == ip : box.id == id;
+    });
+    told(event, remembered ? "Box Back" : "Box New");
+}
+
+void BoxAnnouncer::told(const WatchEvent& event, const char* summary) {
+    if (!enabled) return;
     const QString id = Field(event.device.id);
     const QString ip = Field(event.device.ip);
-    const QString key = id.isEmpty() ? ip : id;
-    QElapsedTimer& told = lastTold[key];
-    if (told.isValid() && told.elapsed() < kQuietMilliseconds) return;
-    told.start();
+    QElapsedTimer& last = lastTold[id.isEmpty() ? ip : id];
+    if (last.isValid() && last.elapsed() < kQuietMilliseconds) return;
+    last.start();
 
-    const char* summary = "Box Gone";
-    if (event.kind == WatchEvent::Kind::Appeared) {
-        const std::vector<KnownBox>& book = session.book().boxes();
-        const bool remembered = std::any_of(book.begin(), book.end(), [&](const KnownBox& box) {
-            return id.isEmpty() ? QString::fromStdString(box.ip) == ip
-                                : QString::fromStdString(box.id) == id;
-        });
-        summary = remembered ? "Box Back" : "Box New";
-    }
     const QString host = Field(event.device.host);
     const QString product = Field(event.device.product);
     QList<QPair<QString, QString>> actions;
-    if (event.kind == WatchEvent::Kind::Appeared) {
+    if (event.kind != WatchEvent::Kind::Gone) {
         actions = {{QStringLiteral("login"), texts.text("Log In")},
                    {QStringLiteral("storage"), texts.text("My storage")}};
     }

@@ -39,6 +39,10 @@ void BoxWatch::start() {
     source.SendSearch();
 }
 
+void BoxWatch::stop() {
+    rounds->stop();
+}
+
 bool BoxWatch::watching() const {
     return rounds->isActive();
 }

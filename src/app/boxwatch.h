@@ -24,6 +24,8 @@ public:
     void take(const deviceinfo& record);
     // Rounds begin, the first with a search now.
     void start();
+    // Rounds end; reports are still taken.
+    void stop();
     bool watching() const;
     // The round ends now and the next begins with a search (Search now).
     void searchNow();

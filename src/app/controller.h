@@ -72,6 +72,8 @@ public:
     ParseOperation* languageParse() const { return parseOperation; }
     // True once ReflashLanguage has run.
     bool captionsApplied() const { return captionsComplete; }
+    // The window's texts in the user's language (English until the parse has completed).
+    const CaptionTexts& captionTexts() const { return texts; }
     // True once windowDidAppear has run.
     bool windowAppeared() const { return appeared; }
     HintLine* hints() const { return hintLine; }

@@ -39,7 +39,11 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
     const QCommandLineOption noRemember(
         QStringLiteral("no-remember"),
         QStringLiteral("Neither read nor write the remembered boxes (the book of known boxes)."));
-    parser.addOptions({language, interface, excludeInterface, probe, noRemember});
+    const QCommandLineOption background(
+        QStringLiteral("background"),
+        QStringLiteral("Start in the tray without the window: watch the boxes, tell when they come "
+                       "and go, and wake the marked ones with this computer."));
+    parser.addOptions({language, interface, excludeInterface, probe, noRemember, background});
     parser.process(arguments);
 
     LaunchOptions options;
@@ -71,5 +75,6 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
         std::exit(2);
     }
     options.remember = !parser.isSet(noRemember);
+    options.background = parser.isSet(background);
     return options;
 }

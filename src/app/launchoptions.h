@@ -21,11 +21,13 @@ struct LaunchOptions {
     QStringList probeTargets;
     // False with --no-remember: the book of known boxes is neither read nor written.
     bool remember = true;
+    // --background: start in the tray, without the window.
+    bool background = false;
 };
 
 // Reads --language CODE (which overrides the desktop's language list), the repeatable
-// --interface GLOB, --exclude-interface GLOB and --probe TARGET, and --no-remember from the
-// program's arguments. --help and --version print and exit, as do an unknown option and an
+// --interface GLOB, --exclude-interface GLOB and --probe TARGET, --no-remember and --background
+// from the program's arguments. --help and --version print and exit, as do an unknown option and an
 // empty pattern (status 1) and a refused --probe target (status 2, one line quoting it, before
 // any socket opens; a host name is only read here, never resolved); they need a
 // QCoreApplication, not a display.

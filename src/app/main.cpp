@@ -1,10 +1,8 @@
 #include <QApplication>
-#include <QTimer>
 
 #include "nasfinder/version.h"
-#include "src/app/appdelegate.h"
+#include "src/app/desktopapp.h"
 #include "src/app/launchoptions.h"
-#include "src/app/mainwindow.h"
 
 namespace {
 
@@ -29,9 +27,8 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.nasfinder"));
     if (argc <= 1) options = ParseLaunchOptions(QApplication::arguments());
 
-    MainWindow window(options);
-    window.show();
-    // Queued, so that it runs once the event loop has taken over.
-    QTimer::singleShot(0, window.appDelegate(), &AppDelegate::applicationDidFinishLaunching);
+    DesktopApp desktop(options);
+    // Another nasfinder of this session shows its window instead.
+    if (!desktop.start()) return 0;
     return QApplication::exec();
 }

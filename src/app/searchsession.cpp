@@ -31,6 +31,13 @@ SearchSession::SearchSession(DeviceSource& source, const LaunchOptions& options,
     // The window says it in its hint line too; the tray has standard error alone.
     connect(bookKeeper, &BookKeeper::notice, this,
             [](const QString& text) { ConsoleLog(QStringLiteral("nasfinder: %1").arg(text)); });
+    connect(boxWatch, &BoxWatch::changed, this, [this] { boxesChanged = true; });
+    connect(boxWatch, &BoxWatch::roundEnded, this, [this] {
+        if (boxesChanged || !sinceRecord.isValid() ||
+            sinceRecord.elapsed() >= kRecordEveryMilliseconds) {
+            record();
+        }
+    });
 }
 
 SearchSession::~SearchSession() {
@@ -72,11 +79,17 @@ void SearchSession::stop() {
     if (!running || stopped) return;
     stopped = true;
     boxWaker->cancelAll();
-    std::vector<DeviceSighting> heard;
-    source.CopySightings(heard);
-    bookKeeper->record(std::move(heard));
+    record();
     bookKeeper->finish();
     // Returns once no worker can report any more, so the store may be torn down after main.
     source.ExitSearch();
     source.SetReportHandler(nullptr);
+}
+
+void SearchSession::record() {
+    boxesChanged = false;
+    sinceRecord.start();
+    std::vector<DeviceSighting> heard;
+    source.CopySightings(heard);
+    bookKeeper->record(std::move(heard));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <memory>
@@ -18,7 +19,9 @@ class Waker;
 // library and the device list), the search targets, the watch over the boxes present, the book of
 // known boxes, waking and the interface choice of the launch options. It starts the search once,
 // whoever asks first, and stops it once at the end, recording what was found. A target name that
-// resolves later joins the search with a search of its own. Main thread.
+// resolves later joins the search with a search of its own. While the watch runs, a round that
+// ends after a box came, changed or went records the boxes, as does every tenth minute. Main
+// thread.
 class SearchSession : public QObject {
     Q_OBJECT
 public:
@@ -47,11 +50,16 @@ public:
     // Records the devices found in the book and stops the search: nothing is reported after it.
     void stop();
 
+    static constexpr qint64 kRecordEveryMilliseconds = 10 * 60 * 1000;
+
 signals:
     // The search started serving a network that appeared.
     void networkAppeared();
 
 private:
+    // Records the devices heard, each as last heard.
+    void record();
+
     DeviceSource& source;
     LaunchOptions options;
     BookKeeper* bookKeeper;
@@ -60,4 +68,8 @@ private:
     SearchTargetList* targetList;
     bool running = false;
     bool stopped = false;
+    // Whether a box came, changed or went since the book last recorded the watch's boxes, and
+    // how long ago that was.
+    bool boxesChanged = false;
+    QElapsedTimer sinceRecord;
 };

@@ -39,6 +39,7 @@ constexpr Field kFields[] = {
 };
 // Beside a field's name, the name of the field's bytes in hex digits.
 constexpr const char* kHexSuffix = "Hex";
+constexpr const char* kWakeWithComputer = "wakeWithComputer";
 // A book nests three deep: the document, its boxes, a box.
 constexpr int kBookDepth = 2;
 // Set-asides within one second, and leftover temporary files, that a name is found past.
@@ -225,6 +226,7 @@ std::size_t MergeKnownBoxes(std::vector<KnownBox>& book, const std::vector<Known
             KnownBox merged = sighting;
             if (merged.mac.empty()) merged.mac = entry->mac;
             if (merged.interfaceName.empty()) merged.interfaceName = entry->interfaceName;
+            merged.wakeWithComputer = entry->wakeWithComputer;
             *entry = merged;
         }
         entry->firstSeen = firstSeen;
@@ -257,6 +259,7 @@ std::string KnownBoxesJson(const std::vector<KnownBox>& book) {
                 object[std::string(field.name) + kHexSuffix] = Hex(value);
             }
         }
+        if (entry.wakeWithComputer) object[kWakeWithComputer] = true;
         boxes.push_back(object);
     }
     Json document;
@@ -290,6 +293,11 @@ BookParse ParseKnownBoxes(const std::string& text, std::vector<KnownBox>& book) 
         KnownBox entry;
         for (const Field& field : kFields) {
             if (!ReadField(object, field, entry.*field.member)) return BookParse::Broken;
+        }
+        const auto wake = object.find(kWakeWithComputer);
+        if (wake != object.end()) {
+            if (!wake->is_boolean()) return BookParse::Broken;
+            entry.wakeWithComputer = wake->get<bool>();
         }
         if (entry.id.empty() && entry.ip.empty()) return BookParse::Broken;
         parsed.push_back(entry);

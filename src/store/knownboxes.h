@@ -24,6 +24,8 @@ struct KnownBox {
     std::string mac;            // from the neighbour table; empty rather than guessed
     std::string firstSeen;      // UTC, ISO 8601: "2026-12-08T10:00:00Z"
     std::string lastSeen;
+    // The user asked to wake it when this computer starts or wakes up (the window's tray).
+    bool wakeWithComputer = false;
 };
 
 constexpr int kKnownBoxesVersion = 1;
@@ -34,8 +36,8 @@ constexpr std::time_t kKnownBoxesStaleSeconds = 30 * 24 * 60 * 60;
 constexpr std::size_t kKnownBoxesMaxBytes = 4 * 1024 * 1024;
 
 // Merges what was seen into book: an entry with the same id (the same ip when the id is
-// empty) takes the new facts and last seen, keeping its first seen, and its MAC and interface
-// where the new ones are empty. A new box is added while the book holds fewer than
+// empty) takes the new facts and last seen, keeping its first seen, whether it wakes with the
+// computer, and its MAC and interface where the new ones are empty. A new box is added while the book holds fewer than
 // kKnownBoxesLimit; in a full book it takes the place of the least recently seen entry not
 // seen for kKnownBoxesStaleSeconds before now, and is left out when there is none, so that a
 // flood of new ids cannot push out the boxes the user has. Most recently seen first. Returns
@@ -48,7 +50,8 @@ const KnownBox* FindKnownBox(const std::vector<KnownBox>& book, const std::strin
 
 // The book's file format: {"version":1,"boxes":[{"id":...,...}]}. A text that is not valid
 // UTF-8 is written as "<field>Hex" with its bytes in hex digits instead, so that it reads back
-// as the same bytes; every other text is written as it is.
+// as the same bytes; every other text is written as it is. "wakeWithComputer": true is written
+// only for a box so marked.
 std::string KnownBoxesJson(const std::vector<KnownBox>& book);
 
 enum class BookParse {
