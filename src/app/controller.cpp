@@ -263,7 +263,7 @@ void Controller::windowDidAppear() {
     ensureHintLine();
     rememberedRows = new RememberedRows(session, ui.array_controller, *hintLine, texts, this);
     auto* wake = new WakeAction(ui.tableview, copyActions->menu(), *rememberedRows,
-                                session.waker(), *hintLine, texts, this);
+                                session.waker(), session.book(), *hintLine, texts, this);
     connect(ui.refreshbutton, &QPushButton::clicked, wake, &WakeAction::stop);
     // Shown from the tray: the remembered boxes below the boxes the watch follows.
     followWatch();

@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QTableView>
 
+#include "src/app/bookkeeper.h"
+#include "src/app/devicetablemodel.h"
 #include "src/app/hintline.h"
 #include "src/app/rememberedrows.h"
 #include "src/app/waker.h"
@@ -22,19 +24,30 @@ QString Errors(const WakeSent& result) {
 }  // namespace
 
 WakeAction::WakeAction(QTableView* table, QMenu* menu, RememberedRows& remembered, Waker& waker,
-                       HintLine& hintLine, const CaptionTexts& texts, QObject* parent)
+                       BookKeeper& book, HintLine& hintLine, const CaptionTexts& texts,
+                       QObject* parent)
     : QObject(parent),
       table(table),
       remembered(remembered),
       waker(waker),
+      book(book),
       hintLine(hintLine),
       texts(texts),
       wakeUp(new QAction(menu)),
+      withComputer(new QAction(menu)),
       forget(new QAction(menu)) {
     wakeUp->setObjectName(QStringLiteral("wakeUpAction"));
+    withComputer->setObjectName(QStringLiteral("wakeWithComputerAction"));
+    withComputer->setCheckable(true);
     forget->setObjectName(QStringLiteral("forgetAction"));
     separator = menu->addSeparator();
-    menu->addActions({wakeUp, forget});
+    menu->addActions({wakeUp, withComputer, forget});
+    // triggered, not toggled: the menu sets the check mark itself as it is prepared.
+    connect(withComputer, &QAction::triggered, this, [this](bool on) {
+        if (const std::optional<KnownBox> box = bookEntryAt(selectedRow())) {
+            this->book.setWakeWithComputer(*box, on);
+        }
+    });
     connect(menu, &QMenu::aboutToShow, this, &WakeAction::prepareMenu);
     connect(wakeUp, &QAction::triggered, this, &WakeAction::wakeSelected);
     connect(forget, &QAction::triggered, this, [this] { this->remembered.forget(selectedRow()); });
@@ -70,11 +83,31 @@ int WakeAction::selectedRow() const {
 void WakeAction::prepareMenu() {
     // Texts are set each time, as the captions may have arrived since the last menu.
     wakeUp->setText(texts.text("Wake Up"));
+    withComputer->setText(texts.text("Wake With Computer"));
     forget->setText(texts.text("Forget"));
     const std::optional<KnownBox> box = remembered.boxAt(selectedRow());
+    const std::optional<KnownBox> entry = bookEntryAt(selectedRow());
+    const bool wakeable = entry && !entry->mac.empty();
     wakeUp->setVisible(box && !box->mac.empty());
+    withComputer->setVisible(wakeable);
+    withComputer->setChecked(wakeable && entry->wakeWithComputer);
     forget->setVisible(box.has_value());
-    separator->setVisible(box.has_value());
+    separator->setVisible(box.has_value() || wakeable);
+}
+
+std::optional<KnownBox> WakeAction::bookEntryAt(int row) const {
+    const std::optional<KnownBox> shown = remembered.boxAt(row);
+    std::string ip;
+    if (!shown && row >= 0 && row < table->model()->rowCount()) {
+        const auto* rows = static_cast<const DeviceTableModel*>(table->model());
+        ip = rows->rowAt(row).value(QStringLiteral("IP")).toString().toStdString();
+    }
+    for (const KnownBox& entry : book.boxes()) {
+        if (shown ? entry.id == shown->id && entry.ip == shown->ip : !ip.empty() && entry.ip == ip) {
+            return entry;
+        }
+    }
+    return std::nullopt;
 }
 
 void WakeAction::wakeSelected() {
