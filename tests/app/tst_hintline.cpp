@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <sys/socket.h>
@@ -13,6 +14,7 @@
 #include "src/app/hintdetails.h"
 #include "src/app/hintline.h"
 #include "tests/app/windowfixture.h"
+#include "tests/support/hostiletext.h"
 
 namespace {
 
@@ -68,6 +70,8 @@ private slots:
     void theCountdownsEndIsLookedIntoUnpaintedToo();
     void detailsTellEveryHintAndWorkerAndCopyThem();
     void theLineSpeaksTheUsersLanguage();
+    void newsFromOutsideStaysText_data();
+    void newsFromOutsideStaysText();
 };
 
 void HintLineTest::cleanup() {
@@ -200,6 +204,27 @@ void HintLineTest::theLineSpeaksTheUsersLanguage() {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&line);
     QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Keine Netzwerkverbindung"));
     QVERIFY(accessible->text(QAccessible::Description).startsWith("Dieser Computer hat keine"));
+}
+
+void HintLineTest::newsFromOutsideStaysText_data() {
+    QTest::addColumn<QString>("news");
+    for (const nasfinder::test::HostileText& text : nasfinder::test::HostileTexts()) {
+        QTest::newRow(text.name) << QString::fromUtf8(text.bytes.c_str());
+    }
+}
+
+// A box's name or a file's path in the line (a box being woken, a book set aside) shows as
+// written on the rich-text line, and a screen reader hears it as written.
+void HintLineTest::newsFromOutsideStaysText() {
+    QFETCH(QString, news);
+    WindowFixture fixture;
+    QVERIFY(fixture.showAndActivate());
+    fixture.controller().hints()->tell(news);
+    QLabel& line = fixture.label("hintLine");
+    QTextDocument shown;
+    shown.setHtml(line.text());
+    QCOMPARE(shown.toPlainText(), news);
+    QCOMPARE(QAccessible::queryAccessibleInterface(&line)->text(QAccessible::Name), news);
 }
 
 QTEST_MAIN(HintLineTest)

@@ -3,9 +3,12 @@
 
 #include <cstring>
 
+#include <QTextDocument>
+
 #include "search/deviceinfo.h"
 #include "src/app/datapair.h"
 #include "src/app/devicetablemodel.h"
+#include "tests/support/hostiletext.h"
 
 namespace {
 
@@ -29,6 +32,8 @@ private slots:
     void dataPairReadsFieldsUpToTheirEnd();
     void modelShowsRowKeysInBoundColumns();
     void sortArrangesRowsAndKeepsTheSelection();
+    void textFromABoxStaysText_data();
+    void textFromABoxStaysText();
 };
 
 void RowsTest::dataPairReadsFieldsUpToTheirEnd() {
@@ -83,6 +88,42 @@ void RowsTest::sortArrangesRowsAndKeepsTheSelection() {
     QCOMPARE(Column(model, 0), (QStringList{"c", "b", "a"}));
     model.sort(-1);
     QCOMPARE(Column(model, 0), (QStringList{"c", "a", "b"}));
+}
+
+void RowsTest::textFromABoxStaysText_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    for (const nasfinder::test::HostileText& text : nasfinder::test::HostileTexts()) {
+        QTest::newRow(text.name) << QByteArray::fromStdString(text.bytes);
+    }
+}
+
+// Every role a view or a screen reader reads shows the box's text as written: a tooltip is
+// rendered as Qt renders one, rich text when it looks like markup.
+void RowsTest::textFromABoxStaysText() {
+    QFETCH(QByteArray, bytes);
+    deviceinfo record;
+    CopyDeviceField(record.host, bytes.constData());
+    CopyDeviceField(record.ip, "10.1.1.1");
+    CopyDeviceField(record.product, bytes.constData());
+    QVariantMap remembered = DataPair(record.host, record.ip, record.product).row();
+    remembered.insert(kRememberedRowKey, true);
+    remembered.insert(kRowHelpKey, QStringLiteral("last seen ") + QString::fromUtf8(bytes));
+    DeviceTableModel model;
+    model.setColumns({"HomeHost", "IP", "DeviceType"}, {});
+    model.setRows({DataPair(record.host, record.ip, record.product).row(), remembered});
+    const auto rendered = [](const QString& tip) {
+        if (!Qt::mightBeRichText(tip)) return tip;
+        QTextDocument document;
+        document.setHtml(tip);
+        return document.toPlainText();
+    };
+    const QString shown = model.data(model.index(0, 0)).toString();
+    QCOMPARE(shown, QString::fromUtf8(bytes.left(31)));
+    QCOMPARE(rendered(model.data(model.index(0, 0), Qt::ToolTipRole).toString()), shown);
+    QCOMPARE(rendered(model.data(model.index(0, 2), Qt::ToolTipRole).toString()), shown);
+    const QString help = remembered.value(kRowHelpKey).toString();
+    QCOMPARE(rendered(model.data(model.index(1, 0), Qt::ToolTipRole).toString()), help);
+    QCOMPARE(model.data(model.index(1, 0), Qt::AccessibleDescriptionRole).toString(), help);
 }
 
 QTEST_MAIN(RowsTest)
