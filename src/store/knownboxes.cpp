@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "src/store/neighbourtable.h"
+#include "src/store/printabletext.h"
 
 namespace {
 
@@ -54,32 +55,6 @@ std::string Lower(std::string text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
-}
-
-// UTF-8 as JSON takes it: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool ValidUtf8(std::string_view text) {
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80                   ? 1
-                                   : lead >= 0xC2 && lead < 0xE0 ? 2
-                                   : lead >= 0xE0 && lead < 0xF0 ? 3
-                                   : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                                 : 0;
-        if (length == 0 || at + length > text.size()) return false;
-        char32_t point = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t i = 1; i < length; ++i) {
-            const auto next = static_cast<unsigned char>(text[at + i]);
-            if ((next & 0xC0) != 0x80) return false;
-            point = (point << 6) | (next & 0x3F);
-        }
-        const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point < 0xE000)) {
-            return false;
-        }
-        at += length;
-    }
-    return true;
 }
 
 std::string Hex(std::string_view bytes) {

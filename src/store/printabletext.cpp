@@ -67,3 +67,13 @@ std::string Printable(std::string_view text) {
     printable.resize(MakePrintable(printable.data(), printable.size()));
     return printable;
 }
+
+bool ValidUtf8(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t size = CharacterLength(bytes, text.size(), at);
+        if (size == 0) return false;
+        at += size;
+    }
+    return true;
+}

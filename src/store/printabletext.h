@@ -18,3 +18,7 @@ std::size_t MakePrintable(char* text, std::size_t length);
 
 // A printable copy of text.
 std::string Printable(std::string_view text);
+
+// Whether text is valid UTF-8 throughout: no stray byte, overlong form, surrogate or code point
+// beyond U+10FFFF (what a JSON text may hold). Any thread.
+bool ValidUtf8(std::string_view text);
