@@ -32,8 +32,10 @@ BoxAnnouncer::BoxAnnouncer(SearchSession& session, Notifier& notifier, const Cap
     connect(&notifier, &Notifier::actionInvoked, this,
             [this](const QString& key, const QVariant& context) {
                 const QString address = context.toString();
-                if (key == QStringLiteral("login")) emit openRequested(QStringLiteral("http"), address);
-                if (key == QStringLiteral("storage")) emit openRequested(QStringLiteral("smb"), address);
+                if (key == QStringLiteral("login"))
+                    emit openRequested(QStringLiteral("http"), address);
+                if (key == QStringLiteral("storage"))
+                    emit openRequested(QStringLiteral("smb"), address);
             });
 }
 
@@ -72,7 +74,8 @@ void BoxAnnouncer::told(const WatchEvent& event, const char* summary) {
         actions = {{QStringLiteral("login"), texts.text("Log In")},
                    {QStringLiteral("storage"), texts.text("My storage")}};
     }
-    notifier.notify(texts.text(summary, {{QStringLiteral("box"), host.isEmpty() ? ip : host}}),
-                    texts.text("Box Body", {{QStringLiteral("ip"), ip}, {QStringLiteral("product"), product}}),
-                    actions, ip);
+    notifier.notify(
+        texts.text(summary, {{QStringLiteral("box"), host.isEmpty() ? ip : host}}),
+        texts.text("Box Body", {{QStringLiteral("ip"), ip}, {QStringLiteral("product"), product}}),
+        actions, ip);
 }

@@ -14,8 +14,8 @@ class SearchSession;
 // Tells the desktop when boxes come and go while the program lives in the tray: a box seen for the
 // first time, a remembered box that comes back (a box woken from here as soon as it answers), a
 // box that goes. Never for the boxes already there as the watch starts (the first search
-// window's), at most once a minute per box, and not at all while turned off. Where the notification server offers actions, Log In and My storage
-// open the box from the notification. Main thread.
+// window's), at most once a minute per box, and not at all while turned off. Where the notification
+// server offers actions, Log In and My storage open the box from the notification. Main thread.
 class BoxAnnouncer : public QObject {
     Q_OBJECT
 public:

@@ -41,7 +41,8 @@ constexpr int kTickMilliseconds = 1000;
 
 }  // namespace
 
-Controller::Controller(SearchSession& session, QObject* parent) : QObject(parent), session(session) {}
+Controller::Controller(SearchSession& session, QObject* parent)
+    : QObject(parent), session(session) {}
 
 Controller::~Controller() = default;
 
@@ -252,8 +253,8 @@ void Controller::windowDidAppear() {
     appeared = true;
     auto* copyActions = new CopyActions(ui.tableview, ui.array_controller, texts, this);
     new TableKeyboard(ui.tableview);
-    targetEditor = new OtherNetworks(ui.tableview->window(), copyActions->menu(), session, texts,
-                                     this);
+    targetEditor =
+        new OtherNetworks(ui.tableview->window(), copyActions->menu(), session, texts, this);
     connect(targetEditor, &OtherNetworks::searchAgain, this, &Controller::onRefreash);
     preferencesAction =
         new PreferencesAction(ui.tableview->window(), copyActions->menu(), texts, this);
@@ -262,8 +263,8 @@ void Controller::windowDidAppear() {
     const bool searchEnded = hintLine != nullptr;
     ensureHintLine();
     rememberedRows = new RememberedRows(session, ui.array_controller, *hintLine, texts, this);
-    auto* wake = new WakeAction(ui.tableview, copyActions->menu(), *rememberedRows,
-                                session.waker(), session.book(), *hintLine, texts, this);
+    auto* wake = new WakeAction(ui.tableview, copyActions->menu(), *rememberedRows, session.waker(),
+                                session.book(), *hintLine, texts, this);
     connect(ui.refreshbutton, &QPushButton::clicked, wake, &WakeAction::stop);
     // Shown from the tray: the remembered boxes below the boxes the watch follows.
     followWatch();
@@ -274,8 +275,8 @@ void Controller::windowDidAppear() {
 
 HintLine* Controller::ensureHintLine() {
     if (!hintLine) {
-        hintLine = new HintLine(ui.hintLine, session.devices(), texts,
-                                [this] { return foundRows(); }, this);
+        hintLine = new HintLine(
+            ui.hintLine, session.devices(), texts, [this] { return foundRows(); }, this);
     }
     return hintLine;
 }

@@ -12,8 +12,9 @@ class QTableView;
 
 // The table's copy actions: a context menu on a row (a right click, the Menu key or Shift+F10)
 // that copies its IP, web (http://) or share (smb://) address, and Ctrl+C on the table for the
-// selected row's IP address, all through the clipboard. Others may add items behind the copy items (menu()); with those, the menu opens
-// off a row too, its copy items off. Made once the window is on screen; main thread.
+// selected row's IP address, all through the clipboard. Others may add items behind the copy items
+// (menu()); with those, the menu opens off a row too, its copy items off. Made once the window is
+// on screen; main thread.
 class CopyActions : public QObject {
     Q_OBJECT
 public:

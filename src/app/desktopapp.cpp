@@ -16,9 +16,9 @@
 #include <utility>
 
 #include "src/app/appdelegate.h"
+#include "src/app/bookkeeper.h"
 #include "src/app/boxannouncer.h"
 #include "src/app/boxwatch.h"
-#include "src/app/bookkeeper.h"
 #include "src/app/consolelog.h"
 #include "src/app/controller.h"
 #include "src/app/deviceurl.h"
@@ -104,8 +104,9 @@ bool DesktopApp::start() {
         case InstanceClaim::Second:
             return false;
         case InstanceClaim::NoBus:
-            ConsoleLog(QStringLiteral("nasfinder: no session bus: no desktop notifications, and a "
-                                      "second nasfinder will not find this one"));
+            ConsoleLog(
+                QStringLiteral("nasfinder: no session bus: no desktop notifications, and a "
+                               "second nasfinder will not find this one"));
             break;
         case InstanceClaim::First:
             instance = new InstanceService(bus, this);
@@ -121,8 +122,9 @@ bool DesktopApp::start() {
     }
     const bool trayShown = (options.background || preferences.keepInTray) && TrayIcon::Available();
     if (options.background && !trayShown) {
-        ConsoleLog(QStringLiteral("nasfinder: there is no system tray to show the icon in; the "
-                                  "window opens instead, and closing it ends nasfinder"));
+        ConsoleLog(
+            QStringLiteral("nasfinder: there is no system tray to show the icon in; the "
+                           "window opens instead, and closing it ends nasfinder"));
     }
     // The window first, so that a window opened at start counts its search window down as ever.
     if (!options.background || !trayShown) showWindow();

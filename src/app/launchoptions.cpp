@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 #include "search/searchtargets.h"
-#include "src/store/printabletext.h"
 #include "src/app/languagefile.h"
+#include "src/store/printabletext.h"
 
 LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
     QCommandLineParser parser;

@@ -11,11 +11,7 @@
 
 OtherNetworks::OtherNetworks(QWidget* window, QMenu* menu, SearchSession& session,
                              const CaptionTexts& texts, QObject* parent)
-    : QObject(parent),
-      window(window),
-      session(session),
-      texts(texts),
-      open(new QAction(window)) {
+    : QObject(parent), window(window), session(session), texts(texts), open(new QAction(window)) {
     open->setObjectName(QStringLiteral("otherNetworksAction"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     open->setShortcutContext(Qt::WindowShortcut);

@@ -2,8 +2,8 @@
 
 #include "search/searchlib.h"
 #include "src/app/bookkeeper.h"
-#include "src/app/consolelog.h"
 #include "src/app/boxwatch.h"
+#include "src/app/consolelog.h"
 #include "src/app/devicesource.h"
 #include "src/app/networkfollower.h"
 #include "src/app/searchtargetlist.h"

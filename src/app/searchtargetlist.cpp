@@ -26,7 +26,9 @@ struct SearchTargetList::Lookups {
 };
 
 SearchTargetList::SearchTargetList(QStringList launchTargets, QObject* parent)
-    : QObject(parent), launchTargets(std::move(launchTargets)), lookups(std::make_shared<Lookups>()) {
+    : QObject(parent),
+      launchTargets(std::move(launchTargets)),
+      lookups(std::make_shared<Lookups>()) {
     lookups->list = this;
 }
 

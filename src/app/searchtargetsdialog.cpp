@@ -15,8 +15,8 @@
 #include "src/app/captiontexts.h"
 #include "src/app/searchtargetlist.h"
 
-SearchTargetsDialog::SearchTargetsDialog(const SearchTargetList& targets,
-                                         const CaptionTexts& texts, QWidget* parent)
+SearchTargetsDialog::SearchTargetsDialog(const SearchTargetList& targets, const CaptionTexts& texts,
+                                         QWidget* parent)
     : QDialog(parent),
       list(targets),
       texts(texts),
@@ -105,9 +105,9 @@ void SearchTargetsDialog::save() {
         if (read.kind == SearchTargetText::Kind::Addresses) literal.push_back(text);
         if (read.kind != SearchTargetText::Kind::Refused) continue;
         if (firstRefused < 0) firstRefused = i;
-        refused << texts.text("Target Problem", {{QStringLiteral("line"), QString::number(i + 1)},
-                                                 {QStringLiteral("error"),
-                                                  QString::fromStdString(read.error)}});
+        refused << texts.text("Target Problem",
+                              {{QStringLiteral("line"), QString::number(i + 1)},
+                               {QStringLiteral("error"), QString::fromStdString(read.error)}});
     }
     if (refused.isEmpty()) {
         std::vector<std::string> addresses;

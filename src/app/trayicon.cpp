@@ -74,9 +74,8 @@ TrayIcon::TrayIcon(SearchSession& session, const CaptionTexts& texts, QObject* p
     connect(&session.book(), &BookKeeper::bookChanged, this, &TrayIcon::refresh);
     // A menu open on the screen is not pulled from under the pointer: it is built again once
     // it closes.
-    connect(trayMenu, &QMenu::aboutToHide, this, [this] {
-        QMetaObject::invokeMethod(this, &TrayIcon::refresh, Qt::QueuedConnection);
-    });
+    connect(trayMenu, &QMenu::aboutToHide, this,
+            [this] { QMetaObject::invokeMethod(this, &TrayIcon::refresh, Qt::QueuedConnection); });
     refresh();
 }
 
@@ -107,17 +106,17 @@ void TrayIcon::refresh() {
     }
 
     trayIcon->setIcon(online.empty() ? asleepIcon : onlineIcon);
-    trayIcon->setToolTip(texts.text("Tray Tooltip",
-                                    {{QStringLiteral("online"), QString::number(online.size())},
-                                     {QStringLiteral("asleep"), QString::number(asleep.size())}}));
+    trayIcon->setToolTip(
+        texts.text("Tray Tooltip", {{QStringLiteral("online"), QString::number(online.size())},
+                                    {QStringLiteral("asleep"), QString::number(asleep.size())}}));
 
     trayMenu->clear();
     for (const deviceinfo& device : online) {
-        const auto remembered = std::find_if(book.begin(), book.end(), [&device](const KnownBox& b) {
-            return IsBox(b, device);
-        });
-        const QString host = QString::fromUtf8(DeviceFieldText(device.host).data(),
-                                               static_cast<int>(DeviceFieldText(device.host).size()));
+        const auto remembered = std::find_if(
+            book.begin(), book.end(), [&device](const KnownBox& b) { return IsBox(b, device); });
+        const QString host =
+            QString::fromUtf8(DeviceFieldText(device.host).data(),
+                              static_cast<int>(DeviceFieldText(device.host).size()));
         const QString ip = QString::fromUtf8(DeviceFieldText(device.ip).data(),
                                              static_cast<int>(DeviceFieldText(device.ip).size()));
         addBox(host.isEmpty() ? ip : QStringLiteral("%1 (%2)").arg(host, ip), ip,
@@ -166,7 +165,6 @@ void TrayIcon::addBox(const QString& title, const QString& address, const KnownB
     const KnownBox entry = *remembered;
     withComputer->setChecked(entry.wakeWithComputer);
     connect(wake, &QAction::triggered, this, [this, entry] { session.waker().wake(entry); });
-    connect(withComputer, &QAction::toggled, this, [this, entry](bool on) {
-        session.book().setWakeWithComputer(entry, on);
-    });
+    connect(withComputer, &QAction::toggled, this,
+            [this, entry](bool on) { session.book().setWakeWithComputer(entry, on); });
 }

@@ -103,7 +103,8 @@ std::optional<KnownBox> WakeAction::bookEntryAt(int row) const {
         ip = rows->rowAt(row).value(QStringLiteral("IP")).toString().toStdString();
     }
     for (const KnownBox& entry : book.boxes()) {
-        if (shown ? entry.id == shown->id && entry.ip == shown->ip : !ip.empty() && entry.ip == ip) {
+        if (shown ? entry.id == shown->id && entry.ip == shown->ip
+                  : !ip.empty() && entry.ip == ip) {
             return entry;
         }
     }
@@ -126,7 +127,8 @@ void WakeAction::sent(const KnownBox& box, const WakeSent& result) {
     const int tried = static_cast<int>(result.interfacesTried);
     if (went == 0) {
         say(box, "Wake Not Sent",
-            {{QStringLiteral("error"), errors.isEmpty() ? QStringLiteral("no interface") : errors}});
+            {{QStringLiteral("error"),
+              errors.isEmpty() ? QStringLiteral("no interface") : errors}});
         // Nothing went out: there is nothing to wait for.
         stop();
     } else if (went < tried) {

@@ -22,8 +22,7 @@ bool Answers(const deviceinfo& device, const KnownBox& box) {
 
 }  // namespace
 
-Waker::Waker(DeviceSource& source, std::function<bool(const std::string&)> chosen,
-             QObject* parent)
+Waker::Waker(DeviceSource& source, std::function<bool(const std::string&)> chosen, QObject* parent)
     : QObject(parent), source(source), chosen(std::move(chosen)), searchTimer(new QTimer(this)) {
     searchTimer->setInterval(kSearchEveryMilliseconds);
     connect(searchTimer, &QTimer::timeout, this, &Waker::lookForAnswers);
@@ -55,8 +54,7 @@ void Waker::send(const KnownBox& box, bool first) {
     QPointer<Waker> self(this);
     const MacAddress mac = *ParseMac(box.mac);
     // Looked up at each sending: a network that comes up while the box waits is used.
-    const std::vector<Ipv4Interface> interfaces =
-        WakeInterfaces(box.interfaceName, box.ip, chosen);
+    const std::vector<Ipv4Interface> interfaces = WakeInterfaces(box.interfaceName, box.ip, chosen);
     QThreadPool::globalInstance()->start([self, box, mac, interfaces, first] {
         WakeSent result = SendWakePackets(mac, interfaces);
         if (!first) return;

@@ -37,11 +37,11 @@ constexpr std::size_t kKnownBoxesMaxBytes = 4 * 1024 * 1024;
 
 // Merges what was seen into book: an entry with the same id (the same ip when the id is
 // empty) takes the new facts and last seen, keeping its first seen, whether it wakes with the
-// computer, and its MAC and interface where the new ones are empty. A new box is added while the book holds fewer than
-// kKnownBoxesLimit; in a full book it takes the place of the least recently seen entry not
-// seen for kKnownBoxesStaleSeconds before now, and is left out when there is none, so that a
-// flood of new ids cannot push out the boxes the user has. Most recently seen first. Returns
-// how many new boxes were left out.
+// computer, and its MAC and interface where the new ones are empty. A new box is added while the
+// book holds fewer than kKnownBoxesLimit; in a full book it takes the place of the least recently
+// seen entry not seen for kKnownBoxesStaleSeconds before now, and is left out when there is none,
+// so that a flood of new ids cannot push out the boxes the user has. Most recently seen first.
+// Returns how many new boxes were left out.
 std::size_t MergeKnownBoxes(std::vector<KnownBox>& book, const std::vector<KnownBox>& seen,
                             std::time_t now);
 

@@ -52,9 +52,10 @@ void FakeDeviceSource::byebye(const char* ip) {
 }
 
 void FakeDeviceSource::ForgetDevice(const std::string& ip) {
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const deviceinfo& entry) { return DeviceFieldText(entry.ip) == ip; }),
-               list.end());
+    list.erase(
+        std::remove_if(list.begin(), list.end(),
+                       [&](const deviceinfo& entry) { return DeviceFieldText(entry.ip) == ip; }),
+        list.end());
 }
 
 SearchDiagnosis FakeDeviceSource::Diagnose(std::size_t devicesFound) {

@@ -116,9 +116,8 @@ void AutostartEntryTest::theEntryWrittenPassesTheValidatorAndGoesAgain() {
     QCOMPARE(validate.readAll(), QByteArray());
     QCOMPARE(validate.exitCode(), 0);
     const QByteArray text = Read(EntryPath());
-    for (const char* line :
-         {"Type=Application", "Exec=nasfinder --background", "Icon=nasfinder",
-          "Terminal=false", "X-GNOME-Autostart-enabled=true"}) {
+    for (const char* line : {"Type=Application", "Exec=nasfinder --background", "Icon=nasfinder",
+                             "Terminal=false", "X-GNOME-Autostart-enabled=true"}) {
         QVERIFY2(text.contains(QByteArray("\n") + line + "\n"), line);
     }
     QVERIFY(text.contains("\nName=") && text.contains("\nComment="));

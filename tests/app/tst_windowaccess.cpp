@@ -99,9 +99,9 @@ void WindowAccessTest::copyingFromTheMenuAndWithCtrlC() {
         for (const QAction* action : menu->actions()) {
             if (action->isVisible()) names << action->objectName();
         }
-        QCOMPARE(names, (QStringList{"copyIpAction", "copyWebAddressAction",
-                                     "copyShareAddressAction", "", "otherNetworksAction",
-                                     "preferencesAction"}));
+        QCOMPARE(names,
+                 (QStringList{"copyIpAction", "copyWebAddressAction", "copyShareAddressAction", "",
+                              "otherNetworksAction", "preferencesAction"}));
         QAction* action = menu->actions().at(names.indexOf(how));
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
     }

@@ -4,9 +4,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include "src/app/bookkeeper.h"
 #include "src/app/controller.h"
 #include "src/app/devicetablemodel.h"
-#include "src/app/bookkeeper.h"
 #include "src/app/hintline.h"
 #include "src/app/searchsession.h"
 

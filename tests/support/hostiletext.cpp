@@ -9,9 +9,15 @@ const std::vector<HostileText>& HostileTexts() {
         {"menu_mnemonic", "&Quit && go"},
         {"esc_clear_screen", "nas\x1b[2J\x1b[H"},
         {"osc_window_title", "\x1b]0;owned\x07nas"},
-        {"c1_csi", "nas\xc2\x9b" "2J"},
-        {"c1_osc_st", "\xc2\x9d" "0;owned\xc2\x9cnas"},
-        {"raw_c1_byte", "nas\x9b" "2J"},
+        {"c1_csi",
+         "nas\xc2\x9b"
+         "2J"},
+        {"c1_osc_st",
+         "\xc2\x9d"
+         "0;owned\xc2\x9cnas"},
+        {"raw_c1_byte",
+         "nas\x9b"
+         "2J"},
         {"invalid_utf8", "nas\xff\xfe"},
         {"overlong_slash", "nas\xc0\xaf"},
         {"surrogate", "nas\xed\xa0\x80"},
@@ -26,10 +32,11 @@ bool TerminalSafe(std::string_view text) {
     std::size_t at = 0;
     while (at < text.size()) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
-                           : lead >= 0xE0 && lead < 0xF0               ? 3
-                           : lead >= 0xF0 && lead < 0xF5               ? 4
-                                                                       : 0;
+        std::size_t length = lead < 0x80                   ? 1
+                             : lead >= 0xC2 && lead < 0xE0 ? 2
+                             : lead >= 0xE0 && lead < 0xF0 ? 3
+                             : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                           : 0;
         if (length == 0 || at + length > text.size()) return false;
         char32_t point = length == 1 ? lead : lead & (0x7F >> length);
         for (std::size_t i = 1; i < length; ++i) {

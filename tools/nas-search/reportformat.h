@@ -8,8 +8,8 @@
 #include "search/deviceinfo.h"
 #include "search/searchhealth.h"
 #include "search/searchhints.h"
-#include "src/store/knownboxes.h"
 #include "src/store/devicewatch.h"
+#include "src/store/knownboxes.h"
 
 // The texts nas-search prints, kept apart from the sockets so they can be checked alone.
 

@@ -85,7 +85,8 @@ TEST_P(RefusedTargets, SayWhyQuotingTheText) {
 INSTANTIATE_TEST_SUITE_P(
     Targets, RefusedTargets,
     ::testing::Values(
-        Refused{"range_8", "10.0.0.0/8", "10.0.0.0/8: a range may hold at most 4096 addresses (/20)"},
+        Refused{"range_8", "10.0.0.0/8",
+                "10.0.0.0/8: a range may hold at most 4096 addresses (/20)"},
         Refused{"range_19", "10.78.0.0/19",
                 "10.78.0.0/19: a range may hold at most 4096 addresses (/20)"},
         Refused{"prefix_33", "10.78.3.0/33", "10.78.3.0/33: not a range such as 10.78.3.0/24"},
