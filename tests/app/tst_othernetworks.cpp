@@ -44,12 +44,21 @@ void OtherNetworksTest::init() {
 }
 
 void OtherNetworksTest::keptTargetsReachTheSearchAtStart() {
-    // As an administrator deploys it; the refused range is left out, the rest is searched.
-    WriteSettings("[search]\ntargets=10.78.1.1, 10.78.3.0/30, 10.0.0.0/8, 10.78.1.1\n");
+    // As an administrator deploys it, or a hand slipped: the refused lines are left out, the
+    // rest is searched, and the dialog names the refused lines at once.
+    WriteSettings("[search]\ntargets=10.78.1.1, 10.78.3.0/30, 10.0.0.0/8, 10.78.1.1, 10.1.2.0//\n");
     WindowFixture fixture;
     QCOMPARE(fixture.devices().targets,
              (std::vector<std::string>{"10.78.1.1", "10.78.3.1", "10.78.3.2"}));
     QCOMPARE(fixture.devices().inits, 1);
+    QVERIFY(fixture.showAndActivate());
+    fixture.controller().otherNetworks()->action()->trigger();
+    SearchTargetsDialog* dialog = fixture.controller().otherNetworks()->dialog();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->findChild<QLabel*>("searchTargetsProblems")->text(),
+             QStringLiteral("Line 3: 10.0.0.0/8: a range may hold at most 4096 addresses (/20)\n"
+                            "Line 5: 10.1.2.0//: not a range such as 10.78.3.0/24"));
+    dialog->reject();
 }
 
 void OtherNetworksTest::theDialogRefusesLinesBesideThemAndSavesToSearchAgain_data() {
