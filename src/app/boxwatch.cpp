@@ -48,12 +48,10 @@ bool BoxWatch::watching() const {
 }
 
 void BoxWatch::searchNow() {
-    if (!watching()) {
-        source.SendSearch();
-        return;
-    }
-    endRound();
-    rounds->start();
+    // The round goes on, from now: ending it early would count a box silent that had no time to
+    // answer.
+    if (watching()) rounds->start();
+    source.SendSearch();
 }
 
 void BoxWatch::endRound() {

@@ -27,7 +27,7 @@ public:
     // Rounds end; reports are still taken.
     void stop();
     bool watching() const;
-    // The round ends now and the next begins with a search (Search now).
+    // A search now (Search now); the round in progress starts again from it.
     void searchNow();
 
     static constexpr int kRoundMilliseconds = 30 * 1000;

@@ -159,7 +159,8 @@ void TrayIcon::addBox(const QString& title, const QString& address, const KnownB
     QAction* withComputer = box->addAction(texts.text("Wake With Computer"));
     withComputer->setCheckable(true);
     const bool wakeable = remembered != nullptr && !remembered->mac.empty();
-    wake->setEnabled(wakeable);
+    // A box online is awake already.
+    wake->setEnabled(wakeable && !online);
     withComputer->setEnabled(wakeable);
     if (!wakeable) return;
     const KnownBox entry = *remembered;
