@@ -59,13 +59,22 @@ void FakeDeviceSource::ForgetDevice(const std::string& ip) {
 }
 
 SearchDiagnosis FakeDeviceSource::Diagnose(std::size_t devicesFound) {
-    std::lock_guard<std::mutex> lock(factsMutex);
+    std::unique_lock<std::mutex> lock(factsMutex);
+    released.wait_for(lock, std::chrono::seconds(5), [this] { return !diagnosesHeld; });
     SearchFacts told = facts;
     told.devicesFound = devicesFound;
     SearchDiagnosis diagnosis;
     diagnosis.hints = SearchHints(told);
     diagnosis.workers = told.workers;
     return diagnosis;
+}
+
+void FakeDeviceSource::holdDiagnoses(bool held) {
+    {
+        std::lock_guard<std::mutex> lock(factsMutex);
+        diagnosesHeld = held;
+    }
+    released.notify_all();
 }
 
 void FakeDeviceSource::setFacts(const SearchFacts& told) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <condition_variable>
 #include <mutex>
 
 #include "search/details/searchfacts.h"
@@ -28,6 +29,8 @@ public:
     }
     // What the search library would do when a new address got its worker.
     void networkAppears() { network(); }
+    // Diagnose waits, as a loaded machine would make it, until held is false again.
+    void holdDiagnoses(bool held);
     // Replaces the facts Diagnose reads.
     void setFacts(const SearchFacts& told);
 
@@ -44,6 +47,8 @@ public:
     // What Facts tells, but for the number of devices found; healthy until a test says otherwise.
     SearchFacts facts = HealthySearch();
     std::mutex factsMutex;
+    std::condition_variable released;
+    bool diagnosesHeld = false;
     std::function<void()> network;
     std::function<void(const deviceinfo&)> reports;
 

@@ -12,7 +12,11 @@
 
 #include "src/app/controller.h"
 #include "src/app/hintdetails.h"
+#include "src/app/boxwatch.h"
+#include "src/app/devicetablemodel.h"
 #include "src/app/hintline.h"
+#include "src/app/searchsession.h"
+#include "src/app/waker.h"
 #include "tests/app/windowfixture.h"
 #include "tests/support/hostiletext.h"
 
@@ -70,6 +74,7 @@ private slots:
     void theCountdownsEndIsLookedIntoUnpaintedToo();
     void detailsTellEveryHintAndWorkerAndCopyThem();
     void theLineSpeaksTheUsersLanguage();
+    void aBoxInTheTableTakesTheNothingFoundHintsAway();
     void newsFromOutsideStaysText_data();
     void newsFromOutsideStaysText();
 };
@@ -204,6 +209,40 @@ void HintLineTest::theLineSpeaksTheUsersLanguage() {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&line);
     QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Keine Netzwerkverbindung"));
     QVERIFY(accessible->text(QAccessible::Description).startsWith("Dieser Computer hat keine"));
+}
+
+// The line speaks of what the table shows. Once, under load, a box that answered stood beside
+// "Answers are blocked": the searches of a wake reset the counters the hints read. Now only a new
+// search window does, and a box appearing in the table takes away at once the hints it proves
+// wrong, before they are worked out again.
+void HintLineTest::aBoxInTheTableTakesTheNothingFoundHintsAway() {
+    WindowFixture fixture;
+    fixture.devices().setFacts(FactsOf(Situation::NothingHeard));
+    QVERIFY(fixture.showAndActivate());
+    SearchSession& session = fixture.controller().searchSession();
+    // Watching, as in the tray: the table follows the boxes between search windows.
+    session.watch().start();
+    fixture.tick(12);
+    QLabel& line = fixture.label("hintLine");
+    QCOMPARE(Shown(line), QStringLiteral("No box answered"));
+    const int windows = fixture.devices().windows;
+    KnownBox box;
+    box.ip = "192.168.1.30";
+    box.mac = "02:00:00:00:00:30";
+    session.waker().wake(box);
+    QVERIFY(fixture.devices().searches > 1);
+    QCOMPARE(fixture.devices().windows, windows);
+    session.waker().cancelAll();
+
+    // The facts come slowly, as on a loaded machine.
+    fixture.devices().holdDiagnoses(true);
+    fixture.report("192.168.1.30", "nas");
+    QTRY_VERIFY(fixture.rows().rowCount() > 0 &&
+                !fixture.rows().rowAt(0).value(kRememberedRowKey).toBool());
+    QVERIFY2(!line.isVisible(), "withdrawn as the box appears, before the facts are gathered");
+    fixture.devices().holdDiagnoses(false);
+    fixture.waitForHints();
+    QVERIFY(!line.isVisible());
 }
 
 void HintLineTest::newsFromOutsideStaysText_data() {
