@@ -410,8 +410,8 @@ void WindowLabTest::noHintABoxContradictsShowsBesideItUnderLoad() {
     QVERIFY(readyFile.open(QIODevice::WriteOnly));
     readyFile.close();
 
-    // Three search windows, each ended and searched again by Refresh: the first at once, while
-    // its hints are still being worked out, the second once they are.
+    // Three search windows, each ended and searched again by Refresh: the first at once (its
+    // hints maybe still being worked out), the second once they are.
     constexpr int kWindows = 3;
     int ended = 0;
     QEventLoop loop;

@@ -14,7 +14,8 @@
 # With "busy", busy processes load the CPU while the window starts without a network, gets the
 # boxes' LAN and searches three times: no hint that a box contradicts shows beside a box found.
 # With "resolver", the window keeps a host name as a target and the name server never answers:
-# the window paints and answers a key within 1 s.
+# the window paints and answers a key within 1 s, and Other networks shows the name being
+# looked up.
 # With "interfaces", a remembered box sleeps on lan1 of three LANs, and the window leaves lan1
 # out: its wake goes out of lan2 and not lan1, and the line says that lan3 refused it.
 # Usage: window_lab.sh TST_WINDOWLAB NAS_SIM [firewall|probe|remembered|busy|resolver|interfaces]
@@ -48,8 +49,9 @@ fi
 
 lab="nfapp$$"
 work=$(mktemp -d "/tmp/$lab.XXXXXX")
-busy=()
-trap 'for pid in "${busy[@]}"; do kill "$pid" 2>/dev/null; done
+# What the script starts in the background itself, but for the lab's and the desktop's.
+started=()
+trap 'for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
     desktop_stop; lab_destroy; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 # The window's book of known boxes lives in the test's folder.
@@ -132,12 +134,13 @@ elif [ "$situation" = busy ]; then
     # Two busy processes a core, at the window's own priority.
     for ((n = 0; n < 2 * $(nproc); n++)); do
         (while :; do :; done) &
-        busy+=($!)
+        started+=($!)
     done
     ip netns exec "$lab-host" env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 \
         QT_QPA_PLATFORM=offscreen NASFINDER_LAB_BUSY_READY="$work/ready" \
         "$windowtest" >"$work/window.txt" 2>&1 &
     shown=$!
+    started+=("$shown")
     until [ -e "$work/ready" ] || ! kill -0 "$shown" 2>/dev/null; do sleep 0.05; done
     [ ! -e "$work/ready" ] || lab_connect_lan "$lab" 1 || exit 1
     wait "$shown"
