@@ -27,7 +27,7 @@ exec unshare --net --mount -- bash -c '
     export XDG_STATE_HOME=$state/state XDG_CONFIG_HOME=$state/config
     mkdir -p "$state/named/nasfinder"
     printf "[search]\ntargets=nas.office.example\n" >"$state/named/nasfinder/nasfinder.conf"
-    # A name server on this namespace'"'"'s loopback whose queries are dropped unanswered.
+    # A name server on the loopback of this namespace, whose queries are dropped unanswered.
     printf "nameserver 127.0.0.53\noptions timeout:30 attempts:5\n" >"$state/resolv.conf"
     mount --bind "$state/resolv.conf" /etc/resolv.conf
     iptables-legacy -A INPUT -d 127.0.0.53 -p udp --dport 53 -j DROP

@@ -39,11 +39,14 @@ if [ -z "${NASFINDER_WINDOW_LAB_SEALED:-}" ]; then
         echo "SKIP: $reason (the window's end-to-end test never uses the host network)"
         exit 77
     fi
+    needs=()
     case "$situation" in
-    firewall) reason=$({ desktop_require && desktop_screen_reader_require; } 2>&1) ;;
-    remembered) reason=$(desktop_require 2>&1) ;;
+    firewall) needs=(desktop_require desktop_screen_reader_require) ;;
+    remembered) needs=(desktop_require) ;;
     esac
-    [ $? -eq 0 ] || { echo "SKIP: $reason"; exit 77; }
+    for need in "${needs[@]}"; do
+        reason=$("$need" 2>&1) || { echo "SKIP: $reason"; exit 77; }
+    done
     NASFINDER_WINDOW_LAB_SEALED=1 exec unshare --net -- "$0" "$@"
 fi
 
