@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <utility>
 
 #include <time.h>
 
@@ -16,17 +18,20 @@ inline double MonotonicMs() {
 }
 
 // Installed on the application of a benchmark child (main thread): reports the end of the first
-// paint of any widget as "first-paint-ms N", counted from startMs, and ends the process. A zero
-// timer started during the paint runs once the whole window has been painted and flushed.
+// paint of any widget as "first-paint-ms N", counted from startMs, then what alsoReport prints,
+// and ends the process. A zero timer started during the paint runs once the whole window has been
+// painted and flushed.
 class FirstPaintWatch : public QObject {
 public:
-    explicit FirstPaintWatch(double startMs) : startMs(startMs) {}
+    explicit FirstPaintWatch(double startMs, std::function<void()> alsoReport = {})
+        : startMs(startMs), alsoReport(std::move(alsoReport)) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (!seen && event->type() == QEvent::Paint && watched->isWidgetType()) {
             seen = true;
             QTimer::singleShot(0, [this] {
                 std::printf("first-paint-ms %.1f\n", MonotonicMs() - startMs);
+                if (alsoReport) alsoReport();
                 std::fflush(stdout);
                 std::_Exit(0);
             });
@@ -36,5 +41,6 @@ public:
 
 private:
     double startMs;
+    std::function<void()> alsoReport;
     bool seen = false;
 };

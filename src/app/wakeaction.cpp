@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QStringList>
 #include <QTableView>
 
 #include "src/app/bookkeeper.h"
@@ -14,11 +15,13 @@
 namespace {
 
 QString Errors(const WakeSent& result) {
-    QString errors;
+    // Both addresses of an interface fail for the same reason: the line says it once.
+    QStringList errors;
     for (const std::string& error : result.errors) {
-        errors += (errors.isEmpty() ? "" : "; ") + QString::fromStdString(error);
+        const QString text = QString::fromStdString(error);
+        if (!errors.contains(text)) errors << text;
     }
-    return errors;
+    return errors.join(QStringLiteral("; "));
 }
 
 }  // namespace

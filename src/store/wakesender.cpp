@@ -111,6 +111,8 @@ std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn, const s
     std::vector<Ipv4Interface> found;
     std::optional<Ipv4Interface> seenOn;
     for (const Ipv4Interface& local : LocalIpv4Interfaces()) {
+        // An interface left out by the choice carries no wake, not even the box's own.
+        if (!chosen(local.name)) continue;
         if (!lastSeenOn.empty() && local.name == lastSeenOn) {
             // An interface may hold several subnets: the box's is the one to broadcast to.
             if (!seenOn || (known && local.Neighbours(ip) && !seenOn->Neighbours(ip))) {
@@ -118,7 +120,7 @@ std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn, const s
             }
             continue;
         }
-        if (chosen(local.name)) found.push_back(local);
+        found.push_back(local);
     }
     if (seenOn) return {*seenOn};
     return found;

@@ -25,9 +25,9 @@ struct WakeSent {
 // addresses lists only where a packet went.
 WakeSent SendWakePackets(const MacAddress& mac, const std::vector<Ipv4Interface>& interfaces);
 
-// Where a wake goes: the interface the box was last seen on, where this machine still has it,
-// with its address whose subnet holds the box's last IP (else its first address), so that the
-// directed broadcast reaches the box's subnet; else every interface with an IPv4 address that
-// chosen accepts.
+// Where a wake goes, among the interfaces with an IPv4 address that chosen accepts: the one the
+// box was last seen on, where this machine still has it, with its address whose subnet holds the
+// box's last IP (else its first address), so that the directed broadcast reaches the box's
+// subnet; else every one of them.
 std::vector<Ipv4Interface> WakeInterfaces(const std::string& lastSeenOn, const std::string& lastIp,
                                           const std::function<bool(const std::string&)>& chosen);
