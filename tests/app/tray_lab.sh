@@ -113,7 +113,7 @@ check "the marked box got its magic packet" waitfor 10 more_packets sim.log 0
 check "the marked box is told back once it answers" waitfor 15 \
     told_times "$back" 1
 
-# The menu, with the marked box's submenu, and the icon as a picture. The click is low on the
+# The menu, with the asleep box's submenu, and the icon as a picture. The click is low on the
 # icon, so that the menu leaves it in sight.
 icon=$(desktop_tray_icon nasfinder)
 eval "$(xdotool getwindowgeometry --shell "$icon")"
@@ -121,8 +121,8 @@ xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT - 2)) click 3
 # The popups: the menu and its submenus.
 menus() { xdotool search --onlyvisible --classname nasfinder 2>/dev/null | grep -vx "$((icon))"; }
 check "a right click opens the menu" waitfor 5 menus_open 1
-xdotool key Down Down Right
-check "the marked box's submenu opens" waitfor 5 menus_open 2
+xdotool key Down Down Down Right
+check "the asleep box's submenu opens" waitfor 5 menus_open 2
 left=1280 bottom=40
 for window in $(menus); do
     eval "$(xdotool getwindowgeometry --shell "$window")"
