@@ -61,7 +61,6 @@ status_of() {
     waitfor 10 ended "$1" || kill -KILL "$1"
     wait "$1"
 }
-menus_open() { [ "$(menus | wc -l)" -ge "$1" ]; }
 sleep_until() { [ "$1" -le "$SECONDS" ] || sleep $(($1 - SECONDS)); }
 
 lab_create "$lab"
@@ -110,8 +109,7 @@ started=$SECONDS
 check "the icon is embedded in trayer's panel" waitfor 10 icon_embedded
 check "no window is shown" test -z "$(shown_window)"
 check "the marked box got its magic packet" waitfor 10 more_packets sim.log 0
-check "the marked box is told back once it answers" waitfor 15 \
-    told_times "$back" 1
+check "the marked box is told back once it answers" waitfor 15 told_times "$back" 1
 
 # The menu, with the asleep box's submenu, and the icon as a picture. The click is low on the
 # icon, so that the menu leaves it in sight.
@@ -120,6 +118,7 @@ eval "$(xdotool getwindowgeometry --shell "$icon")"
 xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT - 2)) click 3
 # The popups: the menu and its submenus.
 menus() { xdotool search --onlyvisible --classname nasfinder 2>/dev/null | grep -vx "$((icon))"; }
+menus_open() { [ "$(menus | wc -l)" -ge "$1" ]; }
 check "a right click opens the menu" waitfor 5 menus_open 1
 xdotool key Down Down Down Right
 check "the asleep box's submenu opens" waitfor 5 menus_open 2
