@@ -47,6 +47,7 @@ lab_start_sim "$lab" lan1 "$work/boxes.log" "$sim" --quiet "${boxes[@]}"
 
 desktop_x
 desktop_tray
+desktop_runtime
 desktop_bus DBUS_SESSION_BUS_ADDRESS
 desktop_bus DBUS_SYSTEM_BUS_ADDRESS
 # Its settings and its book in the benchmark's folder, not the user's.

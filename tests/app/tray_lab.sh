@@ -87,6 +87,7 @@ players=$LAB_LAST_PID
 
 desktop_x
 desktop_tray
+desktop_runtime
 desktop_bus DBUS_SESSION_BUS_ADDRESS
 desktop_bus DBUS_SYSTEM_BUS_ADDRESS
 # busfake ends when its standard input closes: fds 7 and 8 hold them open.
