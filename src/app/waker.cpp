@@ -18,8 +18,8 @@ bool Same(const KnownBox& a, const KnownBox& b) {
 
 bool Answers(const DeviceSighting& sighting, const KnownBox& box, std::time_t since) {
     const deviceinfo& device = sighting.record;
-    return sighting.lastHeard >= since && (box.id.empty() ? DeviceFieldText(device.ip) == box.ip
-                                                          : DeviceFieldText(device.id) == box.id);
+    return sighting.lastHeard > since && (box.id.empty() ? DeviceFieldText(device.ip) == box.ip
+                                                         : DeviceFieldText(device.id) == box.id);
 }
 
 }  // namespace
