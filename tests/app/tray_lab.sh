@@ -106,11 +106,12 @@ nasfinder_in_lab=(ip netns exec "$lab-host" env -u LANGUAGE -u LC_ALL -u LC_MESS
 # 1. Start.
 "${nasfinder_in_lab[@]}" --background >"$work/tray.out" 2>"$work/tray.err" &
 tray=$!
+check "the icon is embedded in trayer's panel" waitfor 20 icon_embedded
+# The watch and its notifications start with the icon.
 started=$SECONDS
-check "the icon is embedded in trayer's panel" waitfor 10 icon_embedded
 check "no window is shown" test -z "$(shown_window)"
-check "the marked box got its magic packet" waitfor 10 more_packets sim.log 0
-check "the marked box is told back once it answers" waitfor 15 told_times "$back" 1
+check "the marked box got its magic packet" waitfor 20 more_packets sim.log 0
+check "the marked box is told back once it answers" waitfor 20 told_times "$back" 1
 
 # The menu, with the asleep box's submenu, and the icon as a picture. The click is low on the
 # icon, so that the menu leaves it in sight.
@@ -120,9 +121,9 @@ xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT - 2)) click 3
 # The popups: the menu and its submenus.
 menus() { xdotool search --onlyvisible --classname nasfinder 2>/dev/null | grep -vx "$((icon))"; }
 menus_open() { [ "$(menus | wc -l)" -ge "$1" ]; }
-check "a right click opens the menu" waitfor 5 menus_open 1
+check "a right click opens the menu" waitfor 10 menus_open 1
 xdotool key Down Down Down Right
-check "the asleep box's submenu opens" waitfor 5 menus_open 2
+check "the asleep box's submenu opens" waitfor 10 menus_open 2
 left=1280 bottom=40
 for window in $(menus); do
     eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -139,7 +140,7 @@ sleep_until $((started + 13))
 lab_start_sim "$lab" lan1 "$work/sim-new.log" "$sim" \
     --box "$(lab_box_address 1 4),box-n,nas-new,KORVANT,NS200,2.1"
 newcomer=$LAB_LAST_PID
-check "a new box is told" waitfor 10 told_times "New storage box: nas-new" 1
+check "a new box is told" waitfor 20 told_times "New storage box: nas-new" 1
 new_at=$SECONDS
 check "with its address and product" equals "$(jq -r 'select(.summary | endswith("nas-new")) |
     .body' "$work/notes.json")" "Address $(lab_box_address 1 4), product NS200"
@@ -150,12 +151,12 @@ second_started=$(date +%s.%N)
 check "a second nasfinder exits 0" equals "$?" 0
 took=$(echo "$(date +%s.%N) - $second_started" | bc)
 check "within 2 s (took $took s)" test "$(echo "$took < 2" | bc)" = 1
-check "the first shows its window" waitfor 5 window_shown
+check "the first shows its window" waitfor 10 window_shown
 
 # 4. The new box goes.
 sleep_until $((new_at + 62))
 lab_stop_sim "$newcomer"
-check "the box that went is told" waitfor 10 told_times "nas-new went away" 1
+check "the box that went is told" waitfor 20 told_times "nas-new went away" 1
 
 # 5. Asleep again, silently, and a resume: more than a minute after it was told back.
 kill -KILL "$players"
@@ -163,11 +164,11 @@ lab_stop_sim "$players"
 lab_start_sim "$lab" lan1 "$work/sim-resume.log" "$sim" --alive-interval 2 --asleep=box-m \
     --boot-seconds 8 "${boxes[@]}"
 echo resume >&8
-check "the resume signal sends the marked box's packet again" waitfor 5 \
+check "the resume signal sends the marked box's packet again" waitfor 10 \
     more_packets sim-resume.log 0
 sleep 4
 check "it is not told back while it boots" equals "$(told "$back")" 1
-check "it is told back once it answers" waitfor 20 told_times "$back" 2
+check "it is told back once it answers" waitfor 30 told_times "$back" 2
 
 # 6. SIGTERM.
 kill -TERM "$tray"
@@ -189,7 +190,7 @@ check "nothing else was told" equals \
 desktop_tray_stop
 "${nasfinder_in_lab[@]}" --background >"$work/notray.out" 2>"$work/notray.err" &
 tray=$!
-check "the window opens without a tray" waitfor 10 window_shown
+check "the window opens without a tray" waitfor 20 window_shown
 check "--background says why" contains "$work/notray.err" "there is no system tray"
 /usr/bin/python3 - "$(shown_window)" <<'END'
 import sys
