@@ -33,7 +33,8 @@ fi
 
 work=$(mktemp -d /tmp/nasfinder-tray.XXXXXX)
 tray=
-trap '[ -z "$tray" ] || kill -TERM "$tray" 2>/dev/null; desktop_stop; lab_destroy; rm -rf "$work"' EXIT
+trap '[ -z "$tray" ] || kill -TERM "$tray" 2>/dev/null; desktop_stop; lab_destroy
+    rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 lab="nftray$$"
 lab_create "$lab"
