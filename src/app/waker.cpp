@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "src/app/devicesource.h"
+#include "src/store/devicesighting.h"
 
 namespace {
 
@@ -15,9 +16,10 @@ bool Same(const KnownBox& a, const KnownBox& b) {
     return a.id == b.id && a.ip == b.ip;
 }
 
-bool Answers(const deviceinfo& device, const KnownBox& box) {
-    return box.id.empty() ? DeviceFieldText(device.ip) == box.ip
-                          : DeviceFieldText(device.id) == box.id;
+bool Answers(const DeviceSighting& sighting, const KnownBox& box, std::time_t since) {
+    const deviceinfo& device = sighting.record;
+    return sighting.lastHeard > since && (box.id.empty() ? DeviceFieldText(device.ip) == box.ip
+                                                         : DeviceFieldText(device.id) == box.id);
 }
 
 }  // namespace
@@ -31,7 +33,7 @@ Waker::Waker(DeviceSource& source, std::function<bool(const std::string&)> chose
 void Waker::wake(const KnownBox& box) {
     if (!ParseMac(box.mac)) return;
     cancel(box);
-    boxes.push_back({box, {}});
+    boxes.push_back({box, {}, std::time(nullptr)});
     boxes.back().waited.start();
     send(box, true);
     source.SendSearch();
@@ -69,18 +71,19 @@ void Waker::send(const KnownBox& box, bool first) {
 }
 
 void Waker::lookForAnswers() {
-    std::vector<deviceinfo> found;
-    source.CopyDeviceList(found);
+    std::vector<DeviceSighting> found;
+    source.CopySightings(found);
     // Copied: a handler may wake or cancel boxes.
     const std::vector<Waiting> now = boxes;
     bool searchAgain = false;
     for (const Waiting& waiting : now) {
-        const auto answered = std::find_if(found.begin(), found.end(), [&](const deviceinfo& d) {
-            return Answers(d, waiting.box);
-        });
+        const auto answered =
+            std::find_if(found.begin(), found.end(), [&](const DeviceSighting& heard) {
+                return Answers(heard, waiting.box, waiting.since);
+            });
         if (answered != found.end()) {
             cancel(waiting.box);
-            emit woken(waiting.box, *answered);
+            emit woken(waiting.box, answered->record);
         } else if (waiting.waited.elapsed() >= kWaitMilliseconds) {
             cancel(waiting.box);
             emit notWoken(waiting.box);

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@ class QTimer;
 // Wakes remembered boxes as nas-search --wake does: the magic packet goes out on a pool thread
 // (three rounds take 200 ms), then a search every 2 s, sending the packet again each time (nobody
 // acknowledges one, and a lost one must not leave the box asleep), until the box answers or 2
-// minutes pass. Several boxes may wait at once. Main thread.
+// minutes pass. Only an answer heard after the second in which the wake began counts (the device
+// list keeps whole seconds): after the computer slept, the list still holds the boxes heard
+// before. Several boxes may wait at once. Main thread.
 class Waker : public QObject {
     Q_OBJECT
 public:
@@ -46,6 +49,7 @@ private:
     struct Waiting {
         KnownBox box;
         QElapsedTimer waited;
+        std::time_t since = 0;
     };
 
     // Sends box's packet from a pool thread; the first sending's outcome reaches sent().

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Tray benchmark: "nasfinder --background" in a namespace lab with 10 boxes staying, on a desktop
+# of its own (scripts/desktop: Xvfb, trayer, private session and system buses; no notification
+# server, which the program does without), for SECONDS (default 600). Prints the resident memory
+# of nasfinder after the first minute and at the end, and the CPU it used between the watch's
+# rounds (a search every 30 s from its start: from 1.5 s after one until 0.5 s before the next).
+# Runs in a namespace lab of its own (needs root); never on the machine's network or display.
+#
+# usage: bench/lab/tray.sh NASFINDER NAS_SIM [SECONDS]
+# or, from the release build:  cmake --build --preset release --target tray_bench
+#   (NASFINDER_TRAY_SECONDS=60 for a short run)
+set -euo pipefail
+
+[ $# -ge 2 ] || { echo "usage: bench/lab/tray.sh NASFINDER NAS_SIM [SECONDS]" >&2; exit 2; }
+nasfinder=$(realpath "$1")
+sim=$(realpath "$2")
+seconds=${3:-${NASFINDER_TRAY_SECONDS:-600}}
+every=30
+warmup=60
+[ "$seconds" -ge 60 ] || { echo "tray benchmark: at least 60 s (two rounds)" >&2; exit 2; }
+[ "$seconds" -gt "$warmup" ] || warmup=$((seconds / 3))
+
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/lab
+source "$here/../../scripts/lab"
+# shellcheck source=../../scripts/desktop
+source "$here/../../scripts/desktop"
+lab_require || exit 77
+desktop_require || exit 77
+if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
+    NASFINDER_LAB_SEALED=1 exec unshare --net -- "$0" "$nasfinder" "$sim" "$seconds"
+fi
+
+work=$(mktemp -d /tmp/nasfinder-tray.XXXXXX)
+tray=
+trap '[ -z "$tray" ] || kill -TERM "$tray" 2>/dev/null; desktop_stop; lab_destroy
+    rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+lab="nftray$$"
+lab_create "$lab"
+lab_add_lan "$lab" 1
+lab_add_boxes "$lab" 1 1 10
+boxes=()
+for n in $(seq 1 10); do
+    boxes+=(--box "$(lab_box_address 1 "$n"),box-$n,nas-$n,KORVANT,NS200,2.1")
+done
+lab_start_sim "$lab" lan1 "$work/boxes.log" "$sim" --quiet "${boxes[@]}"
+
+desktop_x
+desktop_tray
+desktop_runtime
+desktop_bus DBUS_SESSION_BUS_ADDRESS
+desktop_bus DBUS_SYSTEM_BUS_ADDRESS
+# Its settings and its book in the benchmark's folder, not the user's.
+ip netns exec "$lab-host" env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 \
+    QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
+    "$nasfinder" --background >"$work/tray.out" 2>"$work/tray.err" &
+tray=$!
+started=$(date +%s.%N)
+
+ticks=$(getconf CLK_TCK)
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$tray/stat"; }
+rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$tray/status"; }
+since() { echo "$(date +%s.%N) - $started" | bc; }
+sleep_until() {
+    local left
+    left=$(echo "$started + $1 - $(date +%s.%N)" | bc)
+    if [ "$(echo "$left > 0" | bc)" -eq 1 ]; then sleep "$left"; fi
+}
+
+# In the tray, not in a window: the figures are the tray's.
+for ((i = 0; i < 100; i++)); do
+    [ -z "$(desktop_tray_icon nasfinder)" ] || break
+    sleep 0.1
+done
+if [ -z "$(desktop_tray_icon nasfinder)" ] ||
+    xdotool search --onlyvisible --name '^nasfinder$' >/dev/null 2>&1; then
+    echo "tray benchmark: nasfinder did not go to the tray:" >&2
+    cat "$work/tray.err" >&2
+    exit 1
+fi
+
+sleep_until "$warmup"
+rss_start=$(rss_kib)
+quiet_ticks=0
+quiet_seconds=0
+round=$(((warmup + every - 1) / every))
+while [ $(((round + 1) * every)) -le "$seconds" ]; do
+    # Between round k's search (at k*every) and the next.
+    sleep_until "$(echo "$round * $every + 1.5" | bc)"
+    before=$(cpu_ticks)
+    sleep_until "$(echo "($round + 1) * $every - 0.5" | bc)"
+    after=$(cpu_ticks)
+    quiet_ticks=$((quiet_ticks + after - before))
+    quiet_seconds=$((quiet_seconds + every - 2))
+    round=$((round + 1))
+done
+sleep_until "$seconds"
+rss_end=$(rss_kib)
+total_ticks=$(cpu_ticks)
+elapsed=$(since)
+
+kill -TERM "$tray"
+status=0
+wait "$tray" || status=$?
+tray=
+
+printf 'in the tray %.0f s with 10 boxes staying, a round every %d s\n' "$elapsed" "$every"
+printf 'resident memory: %d KiB after %d s, %d KiB at the end: %+d KiB (target < 46080 KiB, not growing)\n' \
+    "$rss_start" "$warmup" "$rss_end" $((rss_end - rss_start))
+printf 'CPU between rounds: %.3f%% of a core over %d s (target < 0.2%%); all told %.3f%%\n' \
+    "$(echo "100 * $quiet_ticks / $ticks / $quiet_seconds" | bc -l)" "$quiet_seconds" \
+    "$(echo "100 * $total_ticks / $ticks / $elapsed" | bc -l)"
+printf 'nasfinder ended with status %d after SIGTERM; the boxes in its book: %d\n' "$status" \
+    "$(jq '.boxes | length' "$work/state/nasfinder/known-boxes.json" 2>/dev/null || echo 0)"
