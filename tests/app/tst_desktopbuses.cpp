@@ -22,7 +22,8 @@
 
 // Notifier, InstanceService and SleepWatcher against real buses: every test starts a dbus-daemon
 // of its own and, where it needs a desktop service, busfake on it. Nothing reaches the user's
-// buses: every connection names its private bus, and ctest points both variables nowhere.
+// buses: every connection names its private bus, and ctest points both variables nowhere. A
+// second nasfinder asking the first to show its window is walked through in the tray lab.
 class DesktopBusesTest : public QObject {
     Q_OBJECT
 private slots:
@@ -35,7 +36,6 @@ private slots:
     void hostileTextStaysText();
     void withoutAServerNotifyNeitherBlocksNorRepeatsItself_data();
     void withoutAServerNotifyNeitherBlocksNorRepeatsItself();
-    void theFirstClaimOwnsTheNameAndASecondProcessAsksItToShow();
     void anOwnerThatDoesNotAnswerStillGivesSecondWithin2s();
     void theObjectOffersShowAndSearchNowOnly();
     void noBusGivesNoBusAndNoWatching();
@@ -216,24 +216,6 @@ void DesktopBusesTest::withoutAServerNotifyNeitherBlocksNorRepeatsItself() {
     QDBusConnection::disconnectFromBus("nowhere");
 }
 
-void DesktopBusesTest::theFirstClaimOwnsTheNameAndASecondProcessAsksItToShow() {
-    QDBusConnection first = bus->connect("first");
-    QCOMPARE(InstanceService::ClaimInstance(first), InstanceClaim::First);
-    InstanceService service(first);
-    QSignalSpy shown(&service, &InstanceService::showRequested);
-    QCOMPARE(bus->connect("observer").interface()->serviceOwner("io.github.nasfinder").value(),
-             first.baseService());
-
-    QProcess second;
-    second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    second.start(QCoreApplication::applicationFilePath(), {"--claim", bus->address()});
-    QVERIFY(QSignalSpy(&second, &QProcess::finished).wait(10000));
-    const QList<QByteArray> said = second.readAllStandardOutput().trimmed().split(' ');
-    QCOMPARE(said.value(0), QByteArray("Second"));
-    QVERIFY2(said.value(1).toInt() < 2000, said.value(1));
-    QCOMPARE(shown.size(), 1);
-}
-
 void DesktopBusesTest::anOwnerThatDoesNotAnswerStillGivesSecondWithin2s() {
     // The owner's thread is this one, busy in the claim, so it cannot answer Show in time.
     QDBusConnection first = bus->connect("first");
@@ -314,21 +296,5 @@ void DesktopBusesTest::onlyLogindsWakingGivesResumed() {
     QCOMPARE(spy.size(), resumed + 1);
 }
 
-// With --claim ADDRESS, claims the instance on that bus as a second nasfinder would and prints
-// the answer and how long it took.
-int main(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
-    if (argc == 3 && QByteArray(argv[1]) == "--claim") {
-        QElapsedTimer took;
-        took.start();
-        const InstanceClaim claim =
-            InstanceService::ClaimInstance(QDBusConnection::connectToBus(argv[2], "claim"));
-        const char* names[] = {"First", "Second", "NoBus"};
-        std::printf("%s %lld\n", names[int(claim)], took.elapsed());
-        return 0;
-    }
-    DesktopBusesTest test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(DesktopBusesTest)
 #include "tst_desktopbuses.moc"
