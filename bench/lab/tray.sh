@@ -23,6 +23,8 @@ warmup=60
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../scripts/lab
 source "$here/../../scripts/lab"
+# shellcheck source=rounds.sh
+source "$here/rounds.sh"
 # shellcheck source=../../scripts/desktop
 source "$here/../../scripts/desktop"
 lab_require || exit 77
@@ -58,15 +60,6 @@ ip netns exec "$lab-host" env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 
 tray=$!
 started=$(date +%s.%N)
 
-ticks=$(getconf CLK_TCK)
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$tray/stat"; }
-rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$tray/status"; }
-since() { echo "$(date +%s.%N) - $started" | bc; }
-sleep_until() {
-    local left
-    left=$(echo "$started + $1 - $(date +%s.%N)" | bc)
-    if [ "$(echo "$left > 0" | bc)" -eq 1 ]; then sleep "$left"; fi
-}
 
 # In the tray, not in a window: the figures are the tray's.
 for ((i = 0; i < 100; i++)); do
@@ -80,36 +73,17 @@ if [ -z "$(desktop_tray_icon nasfinder)" ] ||
     exit 1
 fi
 
-sleep_until "$warmup"
-rss_start=$(rss_kib)
-quiet_ticks=0
-quiet_seconds=0
-round=$(((warmup + every - 1) / every))
-while [ $(((round + 1) * every)) -le "$seconds" ]; do
-    # Between round k's search (at k*every) and the next.
-    sleep_until "$(echo "$round * $every + 1.5" | bc)"
-    before=$(cpu_ticks)
-    sleep_until "$(echo "($round + 1) * $every - 0.5" | bc)"
-    after=$(cpu_ticks)
-    quiet_ticks=$((quiet_ticks + after - before))
-    quiet_seconds=$((quiet_seconds + every - 2))
-    round=$((round + 1))
-done
-sleep_until "$seconds"
-rss_end=$(rss_kib)
-total_ticks=$(cpu_ticks)
-elapsed=$(since)
+rounds_measure "$tray" "$started" "$every" "$warmup" "$seconds"
 
 kill -TERM "$tray"
 status=0
 wait "$tray" || status=$?
 tray=
 
-printf 'in the tray %.0f s with 10 boxes staying, a round every %d s\n' "$elapsed" "$every"
+printf 'in the tray %.0f s with 10 boxes staying, a round every %d s\n' "$rounds_elapsed" "$every"
 printf 'resident memory: %d KiB after %d s, %d KiB at the end: %+d KiB (target < 46080 KiB, not growing)\n' \
-    "$rss_start" "$warmup" "$rss_end" $((rss_end - rss_start))
+    "$rounds_rss_start" "$warmup" "$rounds_rss_end" $((rounds_rss_end - rounds_rss_start))
 printf 'CPU between rounds: %.3f%% of a core over %d s (target < 0.2%%); all told %.3f%%\n' \
-    "$(echo "100 * $quiet_ticks / $ticks / $quiet_seconds" | bc -l)" "$quiet_seconds" \
-    "$(echo "100 * $total_ticks / $ticks / $elapsed" | bc -l)"
+    "$rounds_quiet_percent" "$rounds_quiet_seconds" "$rounds_total_percent"
 printf 'nasfinder ended with status %d after SIGTERM; the boxes in its book: %d\n' "$status" \
     "$(jq '.boxes | length' "$work/state/nasfinder/known-boxes.json" 2>/dev/null || echo 0)"

@@ -21,6 +21,8 @@ warmup=60
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../scripts/lab
 source "$here/../../scripts/lab"
+# shellcheck source=rounds.sh
+source "$here/rounds.sh"
 lab_require || exit 77
 if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
     NASFINDER_LAB_SEALED=1 exec unshare --net -- "$0" "$search" "$sim" "$seconds"
@@ -47,15 +49,6 @@ ip netns exec "$lab-host" "$search" --watch --every "$every" --json >"$work/out.
 watcher=$!
 started=$(date +%s.%N)
 
-ticks=$(getconf CLK_TCK)
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$watcher/stat"; }
-rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$watcher/status"; }
-since() { echo "$(date +%s.%N) - $started" | bc; }
-sleep_until() {
-    local left
-    left=$(echo "$started + $1 - $(date +%s.%N)" | bc)
-    if [ "$(echo "$left > 0" | bc)" -eq 1 ]; then sleep "$left"; fi
-}
 
 # Churn, in the background: every 3 s one box leaves (byebye, or killed: silent) and another
 # starts, so boxes appear, go by byebye and go silently all through the run.
@@ -80,25 +73,7 @@ sleep_until() {
 churn=$!
 LAB_PIDS+=("$churn")
 
-sleep_until "$warmup"
-rss_start=$(rss_kib)
-quiet_ticks=0
-quiet_seconds=0
-round=$(((warmup + every - 1) / every))
-while [ $(((round + 1) * every)) -le "$seconds" ]; do
-    # Between round k's search (at k*every) and the next.
-    sleep_until "$(echo "$round * $every + 1.5" | bc)"
-    before=$(cpu_ticks)
-    sleep_until "$(echo "($round + 1) * $every - 0.5" | bc)"
-    after=$(cpu_ticks)
-    quiet_ticks=$((quiet_ticks + after - before))
-    quiet_seconds=$((quiet_seconds + every - 2))
-    round=$((round + 1))
-done
-sleep_until "$seconds"
-rss_end=$(rss_kib)
-total_ticks=$(cpu_ticks)
-elapsed=$(since)
+rounds_measure "$watcher" "$started" "$every" "$warmup" "$seconds"
 
 kill -TERM "$churn" 2>/dev/null || true
 wait "$churn" 2>/dev/null || true
@@ -110,11 +85,10 @@ appeared=$(grep -c '"event":"appeared"' "$work/out.json" || true)
 byebye=$(grep -c '"reason":"byebye"' "$work/out.json" || true)
 silent=$(grep -c '"reason":"silent"' "$work/out.json" || true)
 printf 'watched %.0f s, a round every %d s; %d appeared, %d gone by byebye, %d gone silent\n' \
-    "$elapsed" "$every" "$appeared" "$byebye" "$silent"
+    "$rounds_elapsed" "$every" "$appeared" "$byebye" "$silent"
 printf 'resident memory: %d KiB after %d s, %d KiB at the end: %+d KiB (target < 1024 KiB)\n' \
-    "$rss_start" "$warmup" "$rss_end" $((rss_end - rss_start))
+    "$rounds_rss_start" "$warmup" "$rounds_rss_end" $((rounds_rss_end - rounds_rss_start))
 printf 'CPU between rounds: %.3f%% of a core over %d s (target < 0.1%%); all told %.3f%%\n' \
-    "$(echo "100 * $quiet_ticks / $ticks / $quiet_seconds" | bc -l)" "$quiet_seconds" \
-    "$(echo "100 * $total_ticks / $ticks / $elapsed" | bc -l)"
+    "$rounds_quiet_percent" "$rounds_quiet_seconds" "$rounds_total_percent"
 printf 'nas-search ended with status %d after SIGINT; its last line: %s\n' "$status" \
     "$(tail -n 1 "$work/out.json")"
