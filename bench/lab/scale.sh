@@ -26,10 +26,8 @@ source "$here/../../scripts/lab"
 lab_require || exit 77
 command -v jq >/dev/null || { echo "scale: jq is missing (scripts/install-deps)" >&2; exit 1; }
 
-# Everything below runs in a throw-away namespace too, so a slip can reach no real network.
-if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
-    NASFINDER_LAB_SEALED=1 exec unshare --net -- "$0" "$search" "$sim" "$rusage" "${counts[@]}"
-fi
+# Everything below runs in throw-away namespaces too, so a slip can reach no real network.
+lab_seal "$0" "$search" "$sim" "$rusage" "${counts[@]}"
 
 work=$(mktemp -d /tmp/nasfinder-scale.XXXXXX)
 # nas-search remembers the boxes it finds: in the benchmark's folder, not the user's.
@@ -42,7 +40,7 @@ echo "each case run $runs times: found and answers are the worst run, CPU the me
 printf '%-6s %-6s %-11s %-8s %-9s %-9s %-9s %s\n' N spread found answers "cpu ms" \
     "ms/1000" "peak KiB" "cpu ms of each run"
 for n in "${counts[@]}"; do
-    name="nfscale$$-$n"
+    name="nfscale-$n"
     lab_create "$name"
     lab_add_lan "$name" 1
     lab_add_boxes "$name" 1 1 "$n"
@@ -80,7 +78,7 @@ for n in "${counts[@]}"; do
                     (spread == 0 ? "burst" : "1 s"), minFound "/" n, minAnswers, median,
                     (minAnswers > 0 ? 1000 * median / minAnswers : 0), maxPeak, each
             }'
-        lab_stop_sim "$simPid"
+        lab_stop "$simPid"
     done
     lab_destroy
 done

@@ -26,15 +26,13 @@ for tool in jq tcpdump; do
     command -v "$tool" >/dev/null || { echo "sweep: $tool is missing (scripts/install-deps)" >&2; exit 1; }
 done
 
-if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
-    NASFINDER_LAB_SEALED=1 exec unshare --net -- "$0" "$search" "$sim" "$rusage" "$boxes"
-fi
+lab_seal "$0" "$search" "$sim" "$rusage" "$boxes"
 
 work=$(mktemp -d /tmp/nasfinder-sweep.XXXXXX)
 trap 'lab_destroy; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
-name="nfsweep$$"
+name="nfsweep"
 lab_create "$name"
 lab_add_lan "$name" 1
 lab_add_remote_lan "$name" 1 78
@@ -60,14 +58,13 @@ printf '%-4s %-10s %-10s %-12s %-9s %-14s %s\n' run datagrams seconds "datagrams
     "plain user+sys" "with sweep user+sys ms"
 for ((run = 1; run <= runs; run++)); do
     plain=$(cpu_ms)
-    ip netns exec "$name-lan1" tcpdump -i eth0 -n -Z root -w "$work/sweep.pcap" \
-        'udp and dst net 10.78.0.0/16 and (dst port 1900 or dst port 68)' 2>"$work/tcpdump.err" &
-    capture=$!
+    lab_spawn "$name" lan1 /dev/null "$work/tcpdump.err" tcpdump -i eth0 -n -Z root \
+        -w "$work/sweep.pcap" 'udp and dst net 10.78.0.0/16 and (dst port 1900 or dst port 68)'
+    capture=$LAB_LAST_PID
     for ((i = 0; i < 100; i++)); do grep -q "listening on" "$work/tcpdump.err" && break; sleep 0.05; done
     swept=$(cpu_ms --probe 10.78.0.0/22)
     sleep 0.3
-    kill -INT "$capture"
-    wait "$capture" 2>/dev/null || true
+    lab_stop "$capture" INT
     found=$(jq -r 'select(.event == "device") | .id' "$work/out.json" | sort -u | wc -l)
     tcpdump -r "$work/sweep.pcap" -n -tt 2>/dev/null | awk '{print $1}' >"$work/times"
     read -r plainUser plainSys <<<"$plain"

@@ -29,16 +29,12 @@ source "$here/rounds.sh"
 source "$here/../../scripts/desktop"
 lab_require || exit 77
 desktop_require || exit 77
-if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
-    NASFINDER_LAB_SEALED=1 exec unshare --net -- "$0" "$nasfinder" "$sim" "$seconds"
-fi
+lab_seal "$0" "$nasfinder" "$sim" "$seconds"
 
 work=$(mktemp -d /tmp/nasfinder-tray.XXXXXX)
-tray=
-trap '[ -z "$tray" ] || kill -TERM "$tray" 2>/dev/null; desktop_stop; lab_destroy
-    rm -rf "$work"' EXIT
+trap 'lab_destroy; desktop_stop; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
-lab="nftray$$"
+lab="nftray"
 lab_create "$lab"
 lab_add_lan "$lab" 1
 lab_add_boxes "$lab" 1 1 10
@@ -54,10 +50,10 @@ desktop_runtime
 desktop_bus DBUS_SESSION_BUS_ADDRESS
 desktop_bus DBUS_SYSTEM_BUS_ADDRESS
 # Its settings and its book in the benchmark's folder, not the user's.
-ip netns exec "$lab-host" env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 \
-    QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
-    "$nasfinder" --background >"$work/tray.out" 2>"$work/tray.err" &
-tray=$!
+lab_spawn "$lab" host "$work/tray.out" "$work/tray.err" env -u LANGUAGE -u LC_ALL \
+    -u LC_MESSAGES LANG=C.UTF-8 QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" \
+    XDG_STATE_HOME="$work/state" "$nasfinder" --background
+tray=$LAB_LAST_PID
 started=$(date +%s.%N)
 
 
@@ -75,10 +71,8 @@ fi
 
 rounds_measure "$tray" "$started" "$every" "$warmup" "$seconds"
 
-kill -TERM "$tray"
-status=0
-wait "$tray" || status=$?
-tray=
+lab_stop "$tray"
+status=$LAB_STATUS
 
 printf 'in the tray %.0f s with 10 boxes staying, a round every %d s\n' "$rounds_elapsed" "$every"
 printf 'resident memory: %d KiB after %d s, %d KiB at the end: %+d KiB (target < 46080 KiB, not growing)\n' \

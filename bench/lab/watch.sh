@@ -24,16 +24,14 @@ source "$here/../../scripts/lab"
 # shellcheck source=rounds.sh
 source "$here/rounds.sh"
 lab_require || exit 77
-if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
-    NASFINDER_LAB_SEALED=1 exec unshare --net -- "$0" "$search" "$sim" "$seconds"
-fi
+lab_seal "$0" "$search" "$sim" "$seconds"
 
 work=$(mktemp -d /tmp/nasfinder-watch.XXXXXX)
 # nas-search remembers the boxes it finds: in the benchmark's folder, not the user's.
 export XDG_STATE_HOME=$work/state
 trap 'lab_destroy; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
-lab="nfwatch$$"
+lab="nfwatch"
 lab_create "$lab"
 lab_add_lan "$lab" 1
 lab_add_boxes "$lab" 1 1 40
@@ -44,9 +42,8 @@ for n in $(seq 1 10); do
 done
 lab_start_sim "$lab" lan1 "$work/stay.log" "$sim" --quiet "${stay[@]}"
 
-ip netns exec "$lab-host" "$search" --watch --every "$every" --json >"$work/out.json" \
-    2>/dev/null &
-watcher=$!
+lab_spawn "$lab" host "$work/out.json" /dev/null "$search" --watch --every "$every" --json
+watcher=$LAB_LAST_PID
 started=$(date +%s.%N)
 
 
@@ -55,7 +52,7 @@ started=$(date +%s.%N)
 (
     n=11
     pids=()
-    trap 'kill -KILL "${pids[@]}" 2>/dev/null; exit 0' TERM
+    trap 'kill -KILL "${pids[@]}" 2>/dev/null; wait; exit 0' TERM
     while true; do
         box="$(lab_box_address 1 "$n"),box-$n,nas-$n,KORVANT,NS200,2.1"
         ip netns exec "$lab-lan1" "$sim" --quiet --alive-interval 5 --box "$box" \
@@ -75,11 +72,9 @@ LAB_PIDS+=("$churn")
 
 rounds_measure "$watcher" "$started" "$every" "$warmup" "$seconds"
 
-kill -TERM "$churn" 2>/dev/null || true
-wait "$churn" 2>/dev/null || true
-kill -INT "$watcher"
-wait "$watcher"
-status=$?
+lab_stop "$churn"
+lab_stop "$watcher" INT
+status=$LAB_STATUS
 
 appeared=$(grep -c '"event":"appeared"' "$work/out.json" || true)
 byebye=$(grep -c '"reason":"byebye"' "$work/out.json" || true)

@@ -30,9 +30,7 @@ fi
 /usr/bin/python3 -c 'import Xlib' 2>/dev/null ||
     { echo "SKIP: python3-xlib is missing (scripts/install-deps)"; exit 77; }
 
-tray=
-trap '[ -z "$tray" ] || kill -TERM "$tray" 2>/dev/null; exec 7>&- 8>&-; desktop_stop; lab_destroy;
-    rm -rf "$work"' EXIT
+trap 'exec 7>&- 8>&-; lab_destroy; desktop_stop; rm -rf "$work"' EXIT
 
 # waitfor SECONDS COMMAND...: true once COMMAND is, polled every 0.1 s.
 waitfor() {
@@ -56,10 +54,10 @@ window_shown() { [ -n "$(shown_window)" ]; }
 icon_embedded() { [ -n "$(desktop_tray_icon nasfinder)" ]; }
 # A process that has ended (a zombie until waited for counts as ended).
 ended() { [ ! -e "/proc/$1" ] || [ "$(awk '{ print $3 }' "/proc/$1/stat")" = Z ]; }
-# status_of PID: its exit status once it ends, killed after 10 s.
+# status_of PID: its exit status (LAB_STATUS) once it ends, killed after 10 s.
 status_of() {
     waitfor 10 ended "$1" || kill -KILL "$1"
-    wait "$1"
+    lab_wait "$1"
 }
 sleep_until() { [ "$1" -le "$SECONDS" ] || sleep $(($1 - SECONDS)); }
 
@@ -100,12 +98,12 @@ LAB_PIDS+=($!)
 exec 8>"$work/login1.in"
 waitfor 10 grep -q ready "$work/notes.out" || fail "busfake notifications is not ready"
 waitfor 10 grep -q ready "$work/login1.out" || fail "busfake login1 is not ready"
-nasfinder_in_lab=(ip netns exec "$lab-host" env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8
-    QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" "$nasfinder")
+nasfinder_env=(env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 QT_QPA_PLATFORM=xcb
+    XDG_CONFIG_HOME="$work/config" "$nasfinder")
 
 # 1. Start.
-"${nasfinder_in_lab[@]}" --background >"$work/tray.out" 2>"$work/tray.err" &
-tray=$!
+lab_spawn "$lab" host "$work/tray.out" "$work/tray.err" "${nasfinder_env[@]}" --background
+tray=$LAB_LAST_PID
 check "the icon is embedded in trayer's panel" waitfor 20 icon_embedded
 # The watch and its notifications start with the icon.
 started=$SECONDS
@@ -147,7 +145,7 @@ check "with its address and product" equals "$(jq -r 'select(.summary | endswith
 
 # 3. A second start.
 second_started=$(date +%s.%N)
-"${nasfinder_in_lab[@]}" >"$work/second.out" 2>"$work/second.err"
+lab_exec "$lab" host "${nasfinder_env[@]}" >"$work/second.out" 2>"$work/second.err"
 check "a second nasfinder exits 0" equals "$?" 0
 took=$(echo "$(date +%s.%N) - $second_started" | bc)
 check "within 2 s (took $took s)" test "$(echo "$took < 2" | bc)" = 1
@@ -155,12 +153,11 @@ check "the first shows its window" waitfor 10 window_shown
 
 # 4. The new box goes.
 sleep_until $((new_at + 62))
-lab_stop_sim "$newcomer"
+lab_stop "$newcomer"
 check "the box that went is told" waitfor 20 told_times "nas-new went away" 1
 
 # 5. Asleep again, silently, and a resume: more than a minute after it was told back.
-kill -KILL "$players"
-lab_stop_sim "$players"
+lab_stop "$players" KILL
 lab_start_sim "$lab" lan1 "$work/sim-resume.log" "$sim" --alive-interval 2 --asleep=box-m \
     --boot-seconds 8 "${boxes[@]}"
 echo resume >&8
@@ -173,8 +170,7 @@ check "it is told back once it answers" waitfor 30 told_times "$back" 2
 # 6. SIGTERM.
 kill -TERM "$tray"
 status_of "$tray"
-check "SIGTERM ends it with 143" equals "$?" 143
-tray=
+check "SIGTERM ends it with 143" equals "$LAB_STATUS" 143
 stopped_at=$(date +%s)
 lab_exec "$lab" host "$search" --known --json >"$work/known.json"
 check "the book holds the boxes heard" equals \
@@ -188,8 +184,8 @@ check "nothing else was told" equals \
 
 # 7. No tray.
 desktop_tray_stop
-"${nasfinder_in_lab[@]}" --background >"$work/notray.out" 2>"$work/notray.err" &
-tray=$!
+lab_spawn "$lab" host "$work/notray.out" "$work/notray.err" "${nasfinder_env[@]}" --background
+tray=$LAB_LAST_PID
 check "the window opens without a tray" waitfor 20 window_shown
 check "--background says why" contains "$work/notray.err" "there is no system tray"
 /usr/bin/python3 - "$(shown_window)" <<'END'
@@ -203,6 +199,5 @@ window.send_event(protocol.event.ClientMessage(window=window, client_type=protoc
 screen.flush()
 END
 status_of "$tray"
-check "closing the window ends it with 1" equals "$?" 1
-tray=
+check "closing the window ends it with 1" equals "$LAB_STATUS" 1
 finish

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The window end to end: started with LANG=de_DE.UTF-8, it shows German captions; three simulated
 # boxes on a namespace LAN (scripts/lab) appear during the countdown, Refresh finds them again,
-# and both buttons open the selected box. The lab is
-# made inside a throw-away network namespace and removed on every way out. Without root or
-# namespaces the test is skipped (77); it never runs on the host network.
+# and both buttons open the selected box. The lab is made in namespaces of its own (lab_seal)
+# and removed on every way out. Without root or namespaces the test is skipped (77); it never
+# runs on the host network.
 # With "firewall" as a third argument, a firewall drops the answers while a box announces
 # itself: the window tells so in its hint line, whose details it shows and saves as a picture;
 # under Xvfb, a screen reader hears the line's words (scripts/desktop).
@@ -34,7 +34,7 @@ sim=$(realpath "$2")
 situation=${3:-}
 pictures=$PWD
 
-if [ -z "${NASFINDER_WINDOW_LAB_SEALED:-}" ]; then
+if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
     if ! reason=$(lab_require 2>&1); then
         echo "SKIP: $reason (the window's end-to-end test never uses the host network)"
         exit 77
@@ -47,15 +47,16 @@ if [ -z "${NASFINDER_WINDOW_LAB_SEALED:-}" ]; then
     for need in "${needs[@]}"; do
         reason=$("$need" 2>&1) || { echo "SKIP: $reason"; exit 77; }
     done
-    NASFINDER_WINDOW_LAB_SEALED=1 exec unshare --net -- "$0" "$@"
+    lab_seal "$0" "$@"
 fi
 
-lab="nfapp$$"
+lab="nfapp"
 work=$(mktemp -d "/tmp/$lab.XXXXXX")
 # What the script starts in the background itself, but for the lab's and the desktop's.
 started=()
 trap 'for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-    desktop_stop; lab_destroy; rm -rf "$work"' EXIT
+    for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
+    lab_destroy; desktop_stop; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 # The window's book of known boxes lives in the test's folder.
 export XDG_STATE_HOME=$work/state

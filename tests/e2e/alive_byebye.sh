@@ -12,15 +12,15 @@ lab_start_sim "$lab" lan1 "$work/sim-b.log" "$sim" \
     --box "$(lab_box_address 1 2),box-b,nas-b,KORVANT,NS200,2.1"
 leaving=$LAB_LAST_PID
 
-lab_exec "$lab" host "$search" --json --seconds 7 >"$work/out.json" 2>"$work/err.txt" &
-searching=$!
+lab_spawn "$lab" host "$work/out.json" "$work/err.txt" "$search" --json --seconds 7
+searching=$LAB_LAST_PID
 # Well inside the window, leaving it time for the late box on a slow machine.
 sleep 1.5
-lab_stop_sim "$leaving"
+lab_stop "$leaving"
 lab_start_sim "$lab" lan1 "$work/sim-c.log" "$sim" \
     --box "$(lab_box_address 1 3),box-c,nas-c,KORVANT,NS200,2.1"
-wait "$searching"
-check "nas-search exits 0" equals "$?" 0
+lab_wait "$searching"
+check "nas-search exits 0" equals "$LAB_STATUS" 0
 
 check "box-b answered the search" has_report "$work/out.json" box-b 1900 1
 check "box-b's byebye reached the SSDP worker" has_report "$work/out.json" box-b 1900 4

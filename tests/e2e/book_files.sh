@@ -165,7 +165,7 @@ check "9. the second under a counted name" equals \
     "$(find "$folder" -name 'known-boxes.json.bad-*Z-2' | wc -l)" 1
 check "9. each is told" equals "$(cat "$work/9-first.err" "$work/9-second.err" |
     grep -c 'moved to .*known-boxes.json.bad-')" 2
-lab_stop_sim "$running"
+lab_stop "$running"
 
 # 10. An id that is not UTF-8, seen three times: one entry.
 use raw-id
@@ -178,7 +178,7 @@ for round in 1 2 3; do
 done
 check "10. one entry, its id kept as its bytes" equals \
     "$(jq -c '[.boxes[] | [.idHex, .host]]' "$book")" '[["626f782dfffe","nas-raw"]]'
-lab_stop_sim "$running"
+lab_stop "$running"
 
 # 11. A box whose LOCATION names another host of LAN 1, which the host knows by its own MAC:
 # seen first as it is, then naming that host; then naming it in a book of its own.
@@ -188,7 +188,7 @@ running=$LAB_LAST_PID
 # The host learns the box's MAC as it would from any exchange.
 lab_exec "$lab" host ping -c 1 -W 1 "$(lab_box_address 1 1)" >/dev/null
 run 11-own "$search" --seconds 3
-lab_stop_sim "$running"
+lab_stop "$running"
 check "11. seen as it is: its veth's MAC" equals \
     "$(jq -r '.boxes[] | select(.id == "box-a") | .mac' "$book")" "$mac"
 ip -n "$lab-host" neigh replace 10.1.0.200 lladdr 02:00:00:00:be:ef dev lan1 nud permanent
@@ -207,7 +207,7 @@ run 11-fresh "$search" --seconds 3
 check "11. in a book of its own: no MAC, no interface" equals \
     "$(jq -r '.boxes[] | select(.id == "box-a") | [.ip, .mac, .interface] | join(",")' "$book")" \
     "10.1.0.200,,"
-lab_stop_sim "$running"
+lab_stop "$running"
 
 # 12. A flood of 1100 new ids: the box remembered stays, the rest of the flood is told once.
 use flood
@@ -226,6 +226,6 @@ check "12. the book is full" equals "$(jq '.boxes | length' "$book")" 1000
 check "12. the box remembered stays" equals \
     "$(jq -r '.boxes[] | select(.id == "box-r") | .host' "$book")" nas-r
 check "12. told once" equals "$(grep -c 'could not be remembered' "$work/12-search.err")" 1
-lab_stop_sim "$running"
+lab_stop "$running"
 
 finish

@@ -1,6 +1,6 @@
 # Shared by the end-to-end cases; sourced with the case's arguments NAS_SEARCH NAS_SIM [MORE...].
-# Each case builds its own lab (scripts/lab) with names unique to its process, inside a
-# throw-away network namespace of its own, and removes it on every way out. Without root or
+# Each case builds its own lab (scripts/lab) in namespaces of its own (lab_seal), and removes it
+# on every way out; what it leaves running ends with its PID namespace. Without root or
 # namespaces it is skipped with exit code 77; it never runs on the host network.
 
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -14,16 +14,16 @@ fi
 search=$(realpath "$1")
 sim=$(realpath "$2")
 
-if [ -z "${NASFINDER_E2E_SEALED:-}" ]; then
+if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
     if ! reason=$(lab_require 2>&1); then
         echo "SKIP: $reason (the end-to-end tests never use the host network)"
         exit 77
     fi
-    NASFINDER_E2E_SEALED=1 exec unshare --net -- "$0" "$@"
+    lab_seal "$0" "$@"
 fi
 command -v jq >/dev/null || { echo "FAIL: jq is missing (scripts/install-deps)"; exit 1; }
 
-lab="nfe2e$$-$(basename "$0" .sh)"
+lab="nfe2e-$(basename "$0" .sh)"
 work=$(mktemp -d "/tmp/$lab.XXXXXX")
 trap 'lab_destroy; rm -rf "$work"' EXIT
 # The book of known boxes that nas-search keeps goes to the case's folder, not the user's.

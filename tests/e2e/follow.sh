@@ -37,15 +37,15 @@ lab_start_sim "$lab" lan2 "$work/sim2.log" "$sim" --alive-interval 1 \
 lab_add_lan "$lab" 3
 
 echo "--- 1. a late LAN that only announces, and an address that goes"
-lab_exec "$lab" host "$search" --json --seconds 6 --searches 2 --interval 3 \
-    >"$work/late.json" 2>"$work/late.err" &
-searching=$!
+lab_spawn "$lab" host "$work/late.json" "$work/late.err" "$search" --json --seconds 6 \
+    --searches 2 --interval 3
+searching=$LAB_LAST_PID
 wait_for 1 '"interface":"lan3"' "$work/late.json"
 sleep 0.5
 lab_connect_lan "$lab" 2
 ip -n "$lab-host" addr del 10.3.0.1/16 dev lan3
-wait "$searching"
-check "nas-search exits 0" equals "$?" 0
+lab_wait "$searching"
+check "nas-search exits 0" equals "$LAB_STATUS" 0
 check "box-b is found from its announcement on the late LAN" equals \
     "$(device_ids "$work/late.json")" "box-a box-b"
 check "box-b reached the shared SSDP worker" has_report "$work/late.json" box-b 1900 2
@@ -67,10 +67,9 @@ check "box-a is found through lan1's worker" equals "$(device_ids "$work/noroute
 check "no hint" equals "$(hint_codes "$work/noroute.json")" ""
 
 echo "--- 3. 200 add/remove cycles of one address"
-lab_exec "$lab" host "$search" --json --watch --every 600 >"$work/cycles.json" 2>"$work/cycles.err" &
-watching=$!
+lab_spawn "$lab" host "$work/cycles.json" "$work/cycles.err" "$search" --json --watch --every 600
+pid=$LAB_LAST_PID
 wait_for 1 '"interface":"lan1"' "$work/cycles.json"
-pid=$(pgrep -n -f -- "--watch --every 600")
 count_threads() { ls "/proc/$pid/task" | wc -l; }
 count_sockets() { find "/proc/$pid/fd" -lname 'socket:*' | wc -l; }
 threads_before=$(count_threads)
@@ -85,9 +84,7 @@ sleep 0.5  # the last retired worker's thread ends on its own
 threads_after=$(count_threads)
 sockets_after=$(count_sockets)
 ports=$(lab_exec "$lab" host ss -Huan | awk '{print $4}' | sed 's/.*://' | sort -un | tr '\n' ' ')
-# The watch itself: $watching is the shell that started it.
-kill -TERM "$pid"
-wait "$watching"
+lab_stop "$pid"
 echo "threads $threads_before -> $threads_after, sockets $sockets_before -> $sockets_after, ports: $ports"
 check "all 200 cycles were followed (got $((n - 1)))" equals "$((n - 1))" 200
 check "every new worker took the freed slot" equals "$(jq -r \

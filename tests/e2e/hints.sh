@@ -57,10 +57,7 @@ unprivileged)
     ;;
 port_in_use)
     command -v socat >/dev/null || { echo "FAIL: socat is missing (scripts/install-deps)"; exit 1; }
-    # Started directly, not through a shell function, so that $! is socat itself.
-    ip netns exec "$lab-host" socat -u UDP4-RECV:1900 /dev/null >/dev/null 2>&1 &
-    holder=$!
-    LAB_PIDS+=("$holder")
+    lab_spawn "$lab" host /dev/null /dev/null socat -u UDP4-RECV:1900 /dev/null
     for ((i = 0; i < 100; i++)); do
         lab_exec "$lab" host ss -uln 'sport = :1900' | grep -q 1900 && break
         sleep 0.05

@@ -38,7 +38,7 @@ check "the box's MAC is its veth's" equals \
         "$work/known.json")" "$mac lan1 10.1.1.1 nas-sleepy"
 check "the book is the user's alone" equals "$(stat -c %a "$book")" 600
 check "in a private folder" equals "$(stat -c %a "$(dirname "$book")")" 700
-lab_stop_sim "$running"
+lab_stop "$running"
 
 # 2. Asleep: woken by host name, then (asleep again) by IP, each within 10 s.
 for target in nas-sleepy 10.1.1.1; do
@@ -64,7 +64,7 @@ for target in nas-sleepy 10.1.1.1; do
     check "at least three rounds to two addresses" test "$(($(wake_packets) - before))" -ge 6
     check "a whole round reached the box's LAN" test "$(($(wake_packets lan1 INPUT) - arrived))" -ge 6
     check "the box heard it" contains "$work/sim-$target.log" "magic packet for $mac"
-    lab_stop_sim "$running"
+    lab_stop "$running"
 done
 
 # 3. An unknown name: status 2 and not one packet.
@@ -82,7 +82,7 @@ check "the reason is told" contains "$work/unknown.err" "neither a remembered bo
 lab_exec "$lab" host "$search" --wake nas-sleepy --wait 2 >"$work/late.txt" 2>"$work/late.err"
 check "a box that does not wake in time: 1" equals "$?" 1
 check "with what to check" contains "$work/late.err" "wake-on-LAN"
-lab_stop_sim "$running"
+lab_stop "$running"
 
 # 4. --no-remember reads and writes nothing.
 lab_start_sim "$lab" lan1 "$work/sim-last.log" "$sim" --box "$awake"
@@ -107,7 +107,7 @@ check "--forget of a box not in the book exits 2" equals "$?" 2
 # 6. A second subnet on the same LAN (10.5.0.0/24, after 10.1.0.0/16 on lan1) and a box on it,
 # alone, so that the host learns its MAC from its own address; asleep, it is woken through the
 # second subnet's broadcast (counted where it leaves and where it arrives).
-lab_stop_sim "$running"
+lab_stop "$running"
 lab_exec "$lab" host ip addr add 10.5.0.1/24 dev lan1
 ip -n "$lab-lan1" addr add 10.5.0.7/24 dev eth0
 lab_exec "$lab" host iptables-legacy -A OUTPUT -p udp --dport 9 -d 10.5.0.255
@@ -123,7 +123,7 @@ lab_exec "$lab" host "$search" --searches 3 --interval 1 --seconds 3 >/dev/null 
 check "the box on the second subnet is remembered on lan1" equals \
     "$(lab_exec "$lab" host "$search" --known --json |
         jq -r 'select(.id == "box-o") | .interface + " " + .ip + " " + .mac')" "lan1 10.5.0.7 $mac"
-lab_stop_sim "$running"
+lab_stop "$running"
 lab_start_sim "$lab" lan1 "$work/sim-second-asleep.log" "$sim" --box "$other" --asleep \
     --boot-seconds 1
 running=$LAB_LAST_PID
@@ -135,7 +135,7 @@ check "it went to the second subnet's broadcast" equals \
     '["10.5.0.255","255.255.255.255"]'
 check "three rounds left for 10.5.0.255" test "$(second host OUTPUT)" -ge 3
 check "and reached the box's LAN" test "$(second lan1 INPUT)" -ge 1
-lab_stop_sim "$running"
+lab_stop "$running"
 
 # 7. A second LAN whose magic packets a firewall refuses: a MAC goes out of every interface,
 # and the packet went out of one of the two.

@@ -24,8 +24,8 @@ interface_workers() {
 
 case "$case_name" in
 late_lan)
-    lab_exec "$lab" host "$search" --json --seconds 6 >"$work/out.json" 2>"$work/err.txt" &
-    searching=$!
+    lab_spawn "$lab" host "$work/out.json" "$work/err.txt" "$search" --json --seconds 6
+    searching=$LAB_LAST_PID
     for ((i = 0; i < 100; i++)); do
         grep -q '"port":1530' "$work/out.json" 2>/dev/null && break
         sleep 0.05
@@ -38,8 +38,8 @@ late_lan)
         sleep 0.01
     done
     noticed=$((($(date +%s%N) - plugged) / 1000000))
-    wait "$searching"
-    check "nas-search exits 0" equals "$?" 0
+    lab_wait "$searching"
+    check "nas-search exits 0" equals "$LAB_STATUS" 0
     check "lan2 got its worker within a second (took $noticed ms)" test "$noticed" -lt 1000
     check "the new worker is on the next port" equals "$(interface_workers "$work/out.json")" \
         "lan1 10.1.0.1 1530,lan2 10.2.0.1 1550"

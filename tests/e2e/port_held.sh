@@ -14,10 +14,9 @@ lab_start_sim "$lab" lan2 "$work/sim2.log" "$sim" \
     --box "$(lab_box_address 2 1),box-b,nas-b,KORVANT,NS200,2.1"
 
 mkdir "$work/holder-log" "$work/log"
-# Started directly, not through a shell function, so that $! is nas-search itself.
-ip netns exec "$lab-host" "$search" --seconds 60 --log-dir "$work/holder-log/" \
-    >"$work/holder.txt" 2>&1 &
-holder=$!
+lab_spawn "$lab" host "$work/holder.txt" "$work/holder.txt" "$search" --seconds 60 \
+    --log-dir "$work/holder-log/"
+holder=$LAB_LAST_PID
 for ((i = 0; i < 100; i++)); do
     grep -qs "SendThread 1550 : Begin Search Device Work Thread" "$work/holder-log/"* && break
     sleep 0.05
@@ -39,9 +38,8 @@ check "the broadcast worker has no retry" contains "$log" \
     "SendThread 67 : Create Search Device Work Thread Error : "
 check "both boxes are found" equals "$(device_ids "$work/out.json")" "box-a box-b"
 
-kill -INT "$holder"
-wait "$holder"
-check "Ctrl-C ends nas-search with 130" equals "$?" 130
+lab_stop "$holder" INT
+check "Ctrl-C ends nas-search with 130" equals "$LAB_STATUS" 130
 check "Ctrl-C still writes the log's exit line" contains "$(log_file "$work/holder-log")" \
     $'------Exit Log System-------\r'
 finish

@@ -69,22 +69,18 @@ check "and gives no hint" equals \
 
 if [ -n "$window" ]; then
     install -m 644 "$plugin" "$work/plugins/styles/"
-    # Started directly, not through a shell function, so that $! is the window itself (each
-    # of ip, setpriv and env runs the next in its own place).
-    ip netns exec "$lab-host" setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        env -i LANG=C.UTF-8 HOME="$home" XDG_STATE_HOME="$home/state" QT_QPA_PLATFORM=offscreen \
-        QT_PLUGIN_PATH="$work/plugins" QT_STYLE_OVERRIDE=capprobe \
-        NASFINDER_CAPPROBE_REPORT="$home/capprobe.txt" "$window" >"$work/window.txt" 2>&1 &
-    window_pid=$!
-    LAB_PIDS+=("$window_pid")
+    lab_spawn "$lab" host "$work/window.txt" "$work/window.txt" setpriv --reuid=nobody \
+        --regid=nogroup --clear-groups env -i LANG=C.UTF-8 HOME="$home" \
+        XDG_STATE_HOME="$home/state" QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH="$work/plugins" \
+        QT_STYLE_OVERRIDE=capprobe NASFINDER_CAPPROBE_REPORT="$home/capprobe.txt" "$window"
+    window_pid=$LAB_LAST_PID
     # The window remembers the boxes it found when its search window of 11 s ends.
     book=$home/state/nasfinder/known-boxes.json
     for ((i = 0; i < 300; i++)); do
         [ -s "$book" ] && break
         sleep 0.1
     done
-    kill -TERM "$window_pid"
-    wait "$window_pid"
+    lab_stop "$window_pid"
     check "the window finds the box" equals "$(jq -r '.boxes[].id' "$book")" box-a
     check "a plugin in the window has no capability" equals \
         "$(head -n 1 "$home/capprobe.txt")" $'CapEff:\t0000000000000000'

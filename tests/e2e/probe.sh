@@ -72,16 +72,13 @@ check "--watch --probe: the box appears" equals \
 check "and stays: it answers three rounds' probes" equals "$(jq -r 'select(.event == "gone") | .id' "$work/watch.json")" ""
 
 # The sweep's pace, from the router's side of the host's LAN: 1022 addresses, 2044 datagrams.
-# Started directly, not through a shell function, so that $! is tcpdump itself.
-ip netns exec "$lab-lan1" tcpdump -i eth0 -n -Z root -w "$work/sweep.pcap" \
-    'udp and dst net 10.78.0.0/16 and (dst port 1900 or dst port 68)' 2>"$work/tcpdump.err" &
-capture=$!
-LAB_PIDS+=("$capture")
+lab_spawn "$lab" lan1 /dev/null "$work/tcpdump.err" tcpdump -i eth0 -n -Z root \
+    -w "$work/sweep.pcap" 'udp and dst net 10.78.0.0/16 and (dst port 1900 or dst port 68)'
+capture=$LAB_LAST_PID
 for ((i = 0; i < 100; i++)); do grep -q "listening on" "$work/tcpdump.err" && break; sleep 0.05; done
 run_search sweep --probe 10.78.0.0/22
 sleep 0.5
-kill -INT "$capture"
-wait "$capture" 2>/dev/null
+lab_stop "$capture" INT
 tcpdump -r "$work/sweep.pcap" -n -tt 2>/dev/null | awk '{print $1}' >"$work/sweep.times"
 check "the sweep sent 2044 probes" equals "$(wc -l <"$work/sweep.times")" 2044
 span=$(awk 'NR == 1 {first = $1} {last = $1} END {printf "%.3f", last - first}' "$work/sweep.times")
@@ -93,9 +90,8 @@ check "the sweep found the boxes" equals "$(device_ids "$work/sweep.json")" "box
 
 # Another program holds port 1900 and nas-search runs as nobody (port 67 denied): neither shared
 # worker can send, the LAN's own worker (10.1.0.1:1530, the route's source) can.
-ip netns exec "$lab-host" socat -u UDP4-RECV:1900 /dev/null >/dev/null 2>&1 &
-holder=$!
-LAB_PIDS+=("$holder")
+lab_spawn "$lab" host /dev/null /dev/null socat -u UDP4-RECV:1900 /dev/null
+holder=$LAB_LAST_PID
 for ((i = 0; i < 100; i++)); do
     lab_exec "$lab" host ss -uln 'sport = :1900' | grep -q 1900 && break
     sleep 0.05
@@ -136,7 +132,7 @@ check "no worker can send: the hint probe-not-sent" equals "$(hint_codes "$work/
     "broadcast-port-denied port-in-use probe-not-sent"
 check "it gives the ports' errors" equals "$(hint_field "$work/no-worker.json" probe-not-sent error)" \
     "port 67: Permission denied; port 1900: Address already in use"
-lab_stop_sim "$holder"
+lab_stop "$holder"
 
 # A /20 sweep (8188 datagrams, about 2 s) under a watch that searches every 2 s: each search
 # resumes the sweep, so the top of the range is probed too. The router counts the probes it is

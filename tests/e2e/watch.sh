@@ -14,8 +14,8 @@ lab_start_sim "$lab" lan1 "$work/sim-b.log" "$sim" \
     --box "$(lab_box_address 1 2),box-b,nas-b,KORVANT,NS200,2.1"
 polite=$LAB_LAST_PID
 
-ip netns exec "$lab-host" "$search" --watch --every 2 --json >"$work/out.json" 2>"$work/err.txt" &
-watching=$!
+lab_spawn "$lab" host "$work/out.json" "$work/err.txt" "$search" --watch --every 2 --json
+watching=$LAB_LAST_PID
 
 # event_time EVENT IP: milliseconds since the epoch when the line first showed, polled.
 wait_for() {
@@ -38,13 +38,13 @@ check "box-c appears by its announcement, before the next round" \
     wait_for appeared "$(lab_box_address 1 3)" 1
 
 stopped=$(date +%s%N)
-lab_stop_sim "$polite"
+lab_stop "$polite"
 check "box-b's byebye makes it go within a second" wait_for gone "$(lab_box_address 1 2)" 1
 check "it went because of its byebye" equals \
     "$(jq -r --arg ip "$(lab_box_address 1 2)" 'select(.event == "gone" and .ip == $ip) | .reason' "$work/out.json")" \
     byebye
 
-kill -KILL "$quiet"
+lab_stop "$quiet" KILL
 killed=$(date +%s%N)
 check "box-a, killed, goes after two silent rounds" wait_for gone "$(lab_box_address 1 1)" 8
 silent_ms=$((($(date +%s%N) - killed) / 1000000))
@@ -53,9 +53,8 @@ check "it went silently" equals \
     "$(jq -r --arg ip "$(lab_box_address 1 1)" 'select(.event == "gone" and .ip == $ip) | .reason' "$work/out.json")" \
     silent
 
-kill -INT "$watching"
-wait "$watching"
-check "SIGINT ends the watch with status 0" equals "$?" 0
+lab_stop "$watching" INT
+check "SIGINT ends the watch with status 0" equals "$LAB_STATUS" 0
 check "the last line counts the boxes present" equals "$(tail -n 1 "$work/out.json")" \
     '{"event":"done","devices":1}'
 check "every line is JSON" jq -e . "$work/out.json" >/dev/null

@@ -1,15 +1,17 @@
 # shellcheck shell=bash
 # Shared by the package tests that start the programs; sourced with the test's arguments.
 # "--help" and "--version" print and exit before any socket is opened, but a fault there would
-# start a search or the window instead. So the test moves into a throw-away network namespace
-# first, and is skipped (77) where none can be made; it never runs on the host network.
+# start a search or the window instead. So the test moves into throw-away namespaces first
+# (lab_seal), and is skipped (77) where none can be made; it never runs on the host network.
 
-if [ -z "${NASFINDER_PACKAGE_SEALED:-}" ]; then
-    if [ "$(id -u)" -ne 0 ] || ! unshare --net true 2>/dev/null; then
-        echo "SKIP: needs root and network namespaces (never runs on the host network)"
+if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
+    # shellcheck source=../../scripts/lab
+    source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lab"
+    if ! reason=$(lab_require 2>&1); then
+        echo "SKIP: $reason (never runs on the host network)"
         exit 77
     fi
-    NASFINDER_PACKAGE_SEALED=1 exec unshare --net -- "$0" "$@"
+    lab_seal "$0" "$@"
 fi
 ip link set lo up
 

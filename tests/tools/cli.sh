@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # The programs' command lines as a user meets them: refused arguments, help, Ctrl-C, and pure
-# JSON on standard output with the log on. Runs in a network namespace of its own, so even a
+# JSON on standard output with the log on. Runs in namespaces of its own (lab_seal), so even a
 # wrongly accepted command line cannot reach a real network; skipped (77) without root.
 # usage: cli.sh NAS_SEARCH NAS_SIM
 set -uo pipefail
 search=$1
 sim=$2
 
-if [ -z "${NASFINDER_CLI_SEALED:-}" ]; then
-    if [ "$(id -u)" -ne 0 ] || ! unshare --net true 2>/dev/null; then
-        echo "SKIP: needs root and network namespaces (never runs on the host network)"
+if [ -z "${NASFINDER_LAB_SEALED:-}" ]; then
+    # shellcheck source=../../scripts/lab
+    source "$(dirname "$0")/../../scripts/lab"
+    if ! reason=$(lab_require 2>&1); then
+        echo "SKIP: $reason (never runs on the host network)"
         exit 77
     fi
-    NASFINDER_CLI_SEALED=1 exec unshare --net -- "$0" "$@"
+    lab_seal "$0" "$@"
 fi
 ip link set lo up
 
