@@ -52,7 +52,7 @@ started=$(date +%s.%N)
 (
     n=11
     pids=()
-    trap 'kill -KILL "${pids[@]}" 2>/dev/null; wait; exit 0' TERM
+    trap 'kill -KILL "${pids[@]}" 2>/dev/null; wait 2>/dev/null; exit 0' TERM
     while true; do
         box="$(lab_box_address 1 "$n"),box-$n,nas-$n,KORVANT,NS200,2.1"
         ip netns exec "$lab-lan1" "$sim" --quiet --alive-interval 5 --box "$box" \
